@@ -1,0 +1,76 @@
+// The connection record: the current connection and its five numbered slots.
+//
+// Every export works on this one process-global record. Slot 1 shares the
+// current connection's handle and its spooler, USB and overlapped-USB flags;
+// only its network socket is its own. Slots 2 to 5 own all their fields.
+// LPT and COM ports exist only as the current connection.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "platform/platform.h"
+
+namespace qov {
+
+struct SlotFields {
+    Handle handle = 0;
+    int spoolerFlag = 0;
+    int usbFlag = 0;
+    std::uint8_t overlappedUsbFlag = 0;
+    std::uint32_t printJobId = 0;
+};
+
+struct SlotNetwork {
+    int networkFlag = 0;
+    Socket socket = 0;
+};
+
+struct ConnectionRecord {
+    // The name given to the last open by name. Holds names of any length.
+    std::string portName;
+
+    // Current connection; slot 1 aliases handle, spooler, USB, overlapped
+    // USB flag and print job id (see slotFields()).
+    SlotFields current;
+    int parallelFlag = 0;
+    int serialFlag = 0;
+    int networkFlag = 0;
+    int connectionOpenFlag = 0;
+    Socket networkSocket = 0;
+
+    // Overlapped record of the binary send without line end on a COM port;
+    // its event is the port event.
+    Overlapped portOverlapped;
+
+    // Line state read and written by SetRS232.
+    SerialState serialSettings;
+
+    // Every command send copies its text here first; it grows as needed.
+    std::string sendCopy;
+    std::uint32_t sendLength = 0;
+    std::uint32_t bytesWritten = 0;
+
+    // Slots 2..5 (index 0 and 1 unused: slot 1 is `current`).
+    SlotFields slots[6];
+    // Network of slots 1..5 (index 0 unused); slot 1's is its own.
+    SlotNetwork slotNet[6];
+
+    // The current connection's handle, spooler flag, ... as slot n's
+    // (n must be 1..5): slot 1 is the current connection's own fields.
+    SlotFields& slotFields(int n) { return n == 1 ? current : slots[n]; }
+};
+
+// The process-global record, zero at load.
+ConnectionRecord& connection();
+
+// True for the slot numbers 1 to 5.
+inline bool validSlot(int n) { return n >= 1 && n <= 5; }
+
+// The "Printing..." document every spooler open starts.
+constexpr const char* kDocumentName = "Printing...";
+
+// Resets the record to its state at load (tests).
+void resetConnectionState();
+
+}  // namespace qov

@@ -1,0 +1,7 @@
+#include "forms/form_workspace.h"
+
+namespace qov {
+
+void resetFormWorkspace() {}
+
+}  // namespace qov

@@ -1,0 +1,27 @@
+#include "reading/receive_state.h"
+
+#include <cstring>
+
+namespace qov {
+
+namespace {
+ReceiveState g_receive;  // zero at load
+}
+
+ReceiveState& receiveState() { return g_receive; }
+
+void clearReceiveBufferAndUsbCount() {
+    std::memset(g_receive.receiveBuffer, 0, sizeof g_receive.receiveBuffer);
+    g_receive.usbCount = 0;
+}
+
+void closeReadEvent() {
+    if (g_receive.readOverlapped.event != kNullHandle) {
+        os().closeHandle(g_receive.readOverlapped.event);
+        g_receive.readOverlapped.event = kNullHandle;
+    }
+}
+
+void resetReceiveState() { g_receive = ReceiveState{}; }
+
+}  // namespace qov
