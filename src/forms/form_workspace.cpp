@@ -1,7 +1,24 @@
 #include "forms/form_workspace.h"
 
+#include "qovlib.h"
+
 namespace qov {
 
-void resetFormWorkspace() {}
+FormWorkspace& formWorkspace() {
+    // A function-local static: whoever calls first, the workspace is ready.
+    static FormWorkspace workspace;
+    return workspace;
+}
+
+void resetFormWorkspace() {
+    // Swapping with a fresh record also gives back the memory of large
+    // forms; clear() alone would keep it reserved.
+    FormWorkspace fresh;
+    std::swap(formWorkspace(), fresh);
+}
 
 }  // namespace qov
+
+void QOVA_DLLinit(void) { qov::resetFormWorkspace(); }
+
+void QOVA_DLLexit(void) {}
