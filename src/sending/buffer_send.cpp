@@ -1,0 +1,63 @@
+// Texts sent without line end by the image download and the serial
+// queries: no test of the connection open flag.
+#include "qovlib.h"
+
+#include <cstring>
+
+#include "connections/connection_record.h"
+#include "sending/send_route.h"
+
+using qov::sending::SendStyle;
+using qov::sending::SerialWait;
+
+int ZULOutBuffer(char* text) {
+    using namespace qov::sending;
+    if (text == nullptr) return 0;
+    std::uint32_t size = 0;
+    if (!copyCommandText(text, &size)) return 0;
+    return deliver(currentRoute(), kBinaryOrder, qov::connection().sendCopy.data(), size,
+                   SendStyle{false, SerialWait::OwnEvent, false});
+}
+
+// A slot's device handle: WriteFile when the slot holds a USB device,
+// WritePrinter otherwise (the spooler flag is not tested). Any other slot
+// number falls back to the current connection's device handle.
+int ZULOutBuffermult(int slot, char* text) {
+    using namespace qov::sending;
+    if (text == nullptr) return 0;
+    std::uint32_t size = 0;
+    if (!copyCommandText(text, &size)) return 0;
+    qov::ConnectionRecord& c = qov::connection();
+    const char* bytes = c.sendCopy.data();
+    if (qov::validSlot(slot)) {
+        const qov::SlotFields& f = c.slotFields(slot);
+        if (f.usbFlag != 0) {
+            writeDevice(f.handle, f.overlappedUsbFlag != 0, bytes, size);
+        } else {
+            writeSpooler(f.handle, bytes, size);
+        }
+        return 1;
+    }
+    if (c.parallelFlag != 0) {
+        writePlainFile(c.current.handle, bytes, size);
+    } else if (c.current.usbFlag != 0) {
+        writeDevice(c.current.handle, c.current.overlappedUsbFlag != 0, bytes, size);
+    } else if (c.serialFlag != 0) {
+        // With a record, so that an overlapped COM handle takes it too.
+        writeSerial(c.current.handle, bytes, size, SerialWait::OnHandle);
+    } else {
+        return 0;
+    }
+    return 1;
+}
+
+// The caller knows that the device handle is a COM port: no flag is tested.
+int ComportSendData(char* text) {
+    using namespace qov::sending;
+    if (text == nullptr) return 0;
+    const std::size_t length = std::strlen(text);
+    if (length > kMaxSendLength) return 0;
+    qov::ConnectionRecord& c = qov::connection();
+    c.sendLength = static_cast<std::uint32_t>(length);
+    return writeSerial(c.current.handle, text, c.sendLength, SerialWait::OwnEvent) ? 1 : 0;
+}
