@@ -1,0 +1,50 @@
+// Ethernetsend: a diagnostic exchange on the current socket that shows the
+// user every answer of the printer.
+#include "qovlib.h"
+
+#include <cstdio>
+#include <cstring>
+
+#include "connections/connection_record.h"
+#include "reading/receive_state.h"
+
+namespace {
+constexpr const char* kCaption = "Error Message";
+// Each receive takes at most this much, so one box shows one short piece.
+constexpr int kDiagnosticReceiveSize = 500;
+
+void showBox(const char* text) { qov::os().messageBox(text, kCaption, qov::Icon::Warning); }
+}  // namespace
+
+int Ethernetsend(char* text) {
+    using namespace qov;
+    if (text == nullptr) return 0;
+    ReceiveState& rs = receiveState();
+    clearReceiveBufferAndUsbCount();
+
+    const Socket s = connection().networkSocket;
+    const std::size_t length = std::strlen(text);
+    // A socket send takes an int count; a longer text goes out as far as
+    // one send reaches, as with every other partial send.
+    const int count = length > 0x7FFFFFF0u ? 0x7FFFFFF0 : static_cast<int>(length);
+    os().send(s, text, count);
+
+    static_assert(kDiagnosticReceiveSize < sizeof rs.networkChunk, "chunk keeps a terminator");
+    for (;;) {
+        std::memset(rs.networkChunk, 0, sizeof rs.networkChunk);
+        const int n = os().recv(s, rs.networkChunk, kDiagnosticReceiveSize);
+        if (n == 0) break;  // the printer closed the connection
+        if (n < 0) {
+            char number[16];
+            std::snprintf(number, sizeof number, "%d", n);
+            showBox(number);
+            showBox("end");
+            return 1;
+        }
+        // The chunk stays zero past what was received, so it reads as text.
+        showBox(reinterpret_cast<const char*>(rs.networkChunk));
+    }
+    showBox("Hi");
+    os().writeStdout("Connection Closed.\n");
+    return 1;
+}
