@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "connections/connection_record.h"
+#include "connections/export_guard.h"
 #include "sending/send_route.h"
 
 using qov::sending::SendStyle;
@@ -13,18 +14,17 @@ using qov::sending::SerialWait;
 int ZULOutBuffer(char* text) {
     using namespace qov::sending;
     if (text == nullptr) return 0;
-    std::uint32_t size = 0;
-    if (!copyCommandText(text, &size)) return 0;
-    return deliver(currentRoute(), kBinaryOrder, qov::connection().sendCopy.data(), size,
-                   SendStyle{false, SerialWait::OwnEvent, false});
+    return qov::noThrow(0, [&] {
+        std::uint32_t size = 0;
+        if (!copyCommandText(text, &size)) return 0;
+        return deliver(currentRoute(), kBinaryOrder, qov::connection().sendCopy.data(), size,
+                       SendStyle{false, SerialWait::OwnEvent, false});
+    });
 }
 
-// A slot's device handle: WriteFile when the slot holds a USB device,
-// WritePrinter otherwise (the spooler flag is not tested). Any other slot
-// number falls back to the current connection's device handle.
-int ZULOutBuffermult(int slot, char* text) {
+namespace {
+int outBufferToSlot(int slot, const char* text) {
     using namespace qov::sending;
-    if (text == nullptr) return 0;
     std::uint32_t size = 0;
     if (!copyCommandText(text, &size)) return 0;
     qov::ConnectionRecord& c = qov::connection();
@@ -49,6 +49,15 @@ int ZULOutBuffermult(int slot, char* text) {
         return 0;
     }
     return 1;
+}
+}  // namespace
+
+// A slot's device handle: WriteFile when the slot holds a USB device,
+// WritePrinter otherwise (the spooler flag is not tested). Any other slot
+// number falls back to the current connection's device handle.
+int ZULOutBuffermult(int slot, char* text) {
+    if (text == nullptr) return 0;
+    return qov::noThrow(0, [&] { return outBufferToSlot(slot, text); });
 }
 
 // The caller knows that the device handle is a COM port: no flag is tested.

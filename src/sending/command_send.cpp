@@ -2,6 +2,7 @@
 #include "qovlib.h"
 
 #include "connections/connection_record.h"
+#include "connections/export_guard.h"
 #include "sending/send_route.h"
 
 namespace qov::sending {
@@ -10,9 +11,11 @@ namespace {
 int sendCurrentCommand(const char* text, const SendStyle& style) {
     if (text == nullptr) return 0;
     if (connection().connectionOpenFlag == 0) return 0;
-    std::uint32_t size = 0;
-    if (!copyCommandText(text, &size)) return 0;
-    return deliver(currentRoute(), kCommandOrder, connection().sendCopy.data(), size, style);
+    return noThrow(0, [&] {
+        std::uint32_t size = 0;
+        if (!copyCommandText(text, &size)) return 0;
+        return deliver(currentRoute(), kCommandOrder, connection().sendCopy.data(), size, style);
+    });
 }
 
 }  // namespace

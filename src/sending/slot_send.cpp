@@ -2,6 +2,7 @@
 #include "qovlib.h"
 
 #include "connections/connection_record.h"
+#include "connections/export_guard.h"
 #include "sending/send_route.h"
 
 namespace qov::sending {
@@ -11,10 +12,12 @@ namespace {
 // connection, its socket included.
 int sendSharedSlotCommand(int slot, const char* text, bool lineEnd) {
     if (!validSlot(slot) || text == nullptr) return 0;
-    std::uint32_t size = 0;
-    if (!copyCommandText(text, &size)) return 0;
-    return deliver(sharedSlotRoute(slot), kSlotCommandOrder, connection().sendCopy.data(), size,
-                   SendStyle{lineEnd, SerialWait::OwnEvent, false});
+    return noThrow(0, [&] {
+        std::uint32_t size = 0;
+        if (!copyCommandText(text, &size)) return 0;
+        return deliver(sharedSlotRoute(slot), kSlotCommandOrder, connection().sendCopy.data(),
+                       size, SendStyle{lineEnd, SerialWait::OwnEvent, false});
+    });
 }
 
 }  // namespace
@@ -33,8 +36,10 @@ int sendcommand_withoutcrlf_mult(int slot, char* text) {
 int sendcommandmult(int slot, char* text) {
     using namespace qov::sending;
     if (!qov::validSlot(slot) || text == nullptr) return 0;
-    std::uint32_t size = 0;
-    if (!copyCommandText(text, &size)) return 0;
-    return deliver(ownSlotRoute(slot), kUsbFirstOrder, qov::connection().sendCopy.data(), size,
-                   SendStyle{true, SerialWait::OwnEvent, false});
+    return qov::noThrow(0, [&] {
+        std::uint32_t size = 0;
+        if (!copyCommandText(text, &size)) return 0;
+        return deliver(ownSlotRoute(slot), kUsbFirstOrder, qov::connection().sendCopy.data(),
+                       size, SendStyle{true, SerialWait::OwnEvent, false});
+    });
 }

@@ -5,6 +5,7 @@
 #include <cstring>
 #include <string>
 
+#include "connections/export_guard.h"
 #include "connections/usb_discovery.h"
 #include "sending/transport_write.h"
 
@@ -12,15 +13,19 @@ namespace {
 constexpr int kWritten = 0;
 constexpr int kNoPrinter = -1;
 constexpr int kCannotOpen = -2;
-}  // namespace
 
-int usbportwrite(char* text) {
+int writeOnce(const char* text) {
     using namespace qov;
-    if (text == nullptr) return kWritten;  // nothing to write
     const std::size_t length = std::strlen(text);
     // The line takes the text, a blank and "\r\n"; any longer text cannot
     // be handed to one write.
     if (length > sending::kMaxSendLength) return kCannotOpen;
+
+    // The printer gets the text, one blank and two line ends. The line
+    // grows with the text; it is built before the device is opened so that
+    // nothing can fail while the handle is held.
+    std::string line(text, length);
+    line += " \r\n";
 
     UsbSearchRecord record;
     discoverLastUsbDevice(record);
@@ -30,13 +35,16 @@ int usbportwrite(char* text) {
                                      Disposition::OpenExisting, 0);
     if (h == kInvalidHandle) return kCannotOpen;
 
-    // The printer gets the text, one blank and two line ends. The line
-    // grows with the text.
-    std::string line(text, length);
-    line += " \r\n";
     std::uint32_t written = 0;
     os().writeFile(h, line.data(), static_cast<std::uint32_t>(line.size()), &written, nullptr);
     os().writeFile(h, sending::kLineEnd, sending::kLineEndLength, &written, nullptr);
     os().closeHandle(h);
     return kWritten;
+}
+
+}  // namespace
+
+int usbportwrite(char* text) {
+    if (text == nullptr) return kWritten;  // nothing to write
+    return qov::noThrow(kCannotOpen, [&] { return writeOnce(text); });
 }
