@@ -23,7 +23,10 @@ struct SlotFields {
 
 struct SlotNetwork {
     int networkFlag = 0;
-    Socket socket = 0;
+    // kInvalidSocket while none is held, so a close never reaches socket 0.
+    Socket socket = kInvalidSocket;
+    // Socket-layer start-ups this connection holds; its close releases them.
+    int startups = 0;
 };
 
 struct ConnectionRecord {
@@ -37,7 +40,10 @@ struct ConnectionRecord {
     int serialFlag = 0;
     int networkFlag = 0;
     int connectionOpenFlag = 0;
-    Socket networkSocket = 0;
+    // kInvalidSocket while none is held, so a close never reaches socket 0.
+    Socket networkSocket = kInvalidSocket;
+    // Socket-layer start-ups the current network connection holds.
+    int networkStartups = 0;
 
     // Overlapped record of the binary send without line end on a COM port;
     // its event is the port event.
@@ -69,6 +75,10 @@ inline bool validSlot(int n) { return n >= 1 && n <= 5; }
 
 // The "Printing..." document every spooler open starts.
 constexpr const char* kDocumentName = "Printing...";
+
+// Closes the port event if one is held, and forgets it, so that it is never
+// closed twice.
+void closePortEvent();
 
 // Resets the record to its state at load (tests).
 void resetConnectionState();
