@@ -62,6 +62,11 @@ Step reply(std::string bytes, std::uint32_t afterMs = 0);
 Step closeAfter(std::uint32_t afterMs = 0);
 Step failAfter(std::uint32_t afterMs = 0);
 
+// Added: SQL LIKE as queryPrinterOffline applies it to printer names:
+// '%' any run of characters, '_' exactly one, letters compared without case
+// (ASCII), no escapes.
+bool sqlLike(const std::string& pattern, const std::string& text);
+
 // Something the library writes to and may read from: a device, a spooler
 // printer, one network connection.
 struct Endpoint {
@@ -83,10 +88,32 @@ struct Endpoint {
     std::string received;
     std::vector<std::string> writes;
 
+    // Added: the time from which the steps after the last matched Expect
+    // count their delays (0 for a device or printer until an Expect
+    // matches; the connect time for a network connection). Leading steps
+    // with no Expect before them are scheduled from here the first time the
+    // library writes to or reads from the endpoint.
+    std::uint64_t anchorMs = 0;
+
     bool scriptDone() const { return nextStep >= script.size() && readable.empty(); }
 };
 
 enum class DeviceKind { Lpt, Com, Usb, File };
+
+// Added: further error codes the simulation sets (Windows / Winsock values).
+enum : std::uint32_t {
+    kSimErrorInvalidFunction = 1,        // serial call on a non-COM device, fileSize on a device
+    kSimErrorInsufficientBuffer = 122,   // code-page conversion: dstLen too small
+    kSimErrorInvalidPrinterName = 1801,  // openPrinter: unknown name
+    kSimErrorDeviceNotConnected = 1167,  // ReadFile after a Fail step
+    kSimErrorNoStartDoc = 3004,          // writePrinter/startPagePrinter without a document
+};
+enum : int {
+    kSimWsaNotSocket = 10038,  // unknown or closed socket
+    kSimWsaNoBufs = 10055,     // createTcpSocket with socketCreationFails
+    kSimWsaIsConn = 10056,     // connect on a connected socket
+    kSimWsaNotConn = 10057,    // send/recv on a socket that is not connected
+};
 
 struct Device {
     std::string path;
@@ -98,6 +125,8 @@ struct Device {
     std::uint32_t writeCompletesAfterMs = 0;  // pending write completes this long after it began
     bool writeShortens = false;               // writes report one byte less than asked
     SerialState serial{9600, 0, 8, 0, 0};
+    // The last time-outs passed to setCommTimeouts on a handle of this
+    // device, whatever its kind (the call succeeds on COM devices only).
     CommTimeouts timeouts{};
     bool timeoutsSet = false;
     int openCount = 0;
@@ -179,6 +208,10 @@ public:
     bool allScriptsDone() const;
     // Events and handles still open (a test of cleanup).
     int openEventCount() const;
+    // Added: file, device and printer handles still open (events not counted).
+    int openHandleCount() const;
+    // Added: sockets created and not yet closed.
+    int openSocketCount() const;
 
     // ---- the clock ------------------------------------------------------
     std::uint64_t nowMs() const { return now_; }
