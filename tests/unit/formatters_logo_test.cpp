@@ -111,6 +111,16 @@ TEST(FormattersLogo, RunsAcrossWordBoundariesAtAnyOffset) {
     EXPECT_EQ(convert(picture, "X", 3, width), "~LOGO;X;3;192;\n2;61-130\nEND");
 }
 
+TEST(FormattersLogo, ColumnsOfVeryWidePictures) {
+    // Columns past 65,536 are written as exactly as the smaller ones.
+    const int width = 70000;
+    Bytes picture(qov::logoRowBytes(width), 0xFF);
+    for (int x : {0, 65534, 65535, 65536, 65537, 69999}) {
+        picture[x / 8] &= static_cast<unsigned char>(~(0x80 >> (x % 8)));
+    }
+    EXPECT_EQ(convert(picture, "V", 1, width), "~LOGO;V;1;70000;\n1;1;65535-65538;70000\nEND");
+}
+
 TEST(FormattersLogo, NameIsCopiedUnchanged) {
     EXPECT_EQ(convert({0x7F}, "a;b c~", 1, 8), "~LOGO;a;b c~;1;8;\n1;1\nEND");
     EXPECT_EQ(qov::convertLogo(Bytes{0x7F}.data(), nullptr, 1, 8), "~LOGO;;1;8;\n1;1\nEND");
