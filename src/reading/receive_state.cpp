@@ -1,6 +1,7 @@
 #include "reading/receive_state.h"
 
 #include <cstring>
+#include <memory>
 
 namespace qov {
 
@@ -22,6 +23,10 @@ void closeReadEvent() {
     }
 }
 
-void resetReceiveState() { g_receive = ReceiveState{}; }
+void resetReceiveState() {
+    // Built on the heap: the state is far larger than a comfortable stack frame.
+    auto fresh = std::make_unique<ReceiveState>();
+    g_receive = std::move(*fresh);
+}
 
 }  // namespace qov

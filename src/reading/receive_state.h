@@ -7,6 +7,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <string>
 
 #include "platform/platform.h"
 
@@ -15,6 +16,9 @@ namespace qov {
 constexpr std::size_t kReceiveBufferSize = 65536;
 constexpr std::size_t kReadChunkSize = 512;
 constexpr std::size_t kNetworkChunkSize = 65536;
+// Reply copies kept alive: a returned reply stays valid for the next
+// kReplyRingSize - 1 replies, and memory stays bounded.
+constexpr std::size_t kReplyRingSize = 16;
 
 struct ReceiveState {
     // One byte more than the buffer's size, always 0, so the buffer reads as
@@ -36,6 +40,10 @@ struct ReceiveState {
     // Read overlapped record and its event, used by the serial and
     // overlapped-USB readers; closeport closes the event with a COM port.
     Overlapped readOverlapped{};
+
+    // The last replies, whole; replyText points into one of them.
+    std::string replies[kReplyRingSize];
+    std::size_t nextReply = 0;
 };
 
 // The process-global receive state: zero at load, reply text "".

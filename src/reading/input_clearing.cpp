@@ -1,0 +1,103 @@
+// Discarding what the printer has sent and nobody has read yet, so that the
+// next command's reply starts clean.
+#include <cstring>
+
+#include "connections/connection_record.h"
+#include "qovlib.h"
+#include "reading/read_request.h"
+#include "reading/readers.h"
+#include "reading/receive_state.h"
+#include "reading/reply_search.h"
+
+namespace qov {
+
+namespace {
+
+// Drains an overlapped USB handle until a request stays pending for 300 ms
+// or completes with nothing.
+void drainOverlappedUsb(Handle h) {
+    auto& rs = receiveState();
+    zeroReceiveBuffer();
+    rs.usbCount = 0;
+    os().sleep(50);
+    closeReadEvent();
+    rs.readOverlapped = Overlapped{};
+    rs.readOverlapped.event = os().createEvent(false, false);
+    if (rs.readOverlapped.event == kNullHandle) return;
+
+    for (;;) {
+        os().sleep(300);
+        ReadRequest request = issueRead(h, rs.usbChunk, kReadChunkSize, rs.readOverlapped);
+        os().sleep(300);
+        std::uint32_t count = request.count;
+        if (!request.completed) {
+            const WaitOutcome outcome = awaitRead(h, rs.readOverlapped, request, 300, &count);
+            if (outcome == WaitOutcome::TimedOut) {
+                rs.replyText = kTimeOutText;
+                return;
+            }
+            if (outcome == WaitOutcome::WaitFailed) continue;
+        }
+        // A request that brings nothing means the input is quiet; without
+        // this a handle that completes every request at once would keep
+        // the caller here for ever.
+        if (count == 0) {
+            rs.replyText = kTimeOutText;
+            return;
+        }
+    }
+}
+
+char clearSerialInput() {
+    auto& rs = receiveState();
+    const auto& c = connection();
+    if (c.serialFlag == 0) return 0;
+    const Handle port = c.current.handle;
+    for (;;) {
+        closeReadEvent();
+        rs.readOverlapped = Overlapped{};
+        rs.readOverlapped.event = os().createEvent(false, false);
+        std::memset(rs.serialChunk, 0, sizeof rs.serialChunk);
+        if (rs.readOverlapped.event != kNullHandle) break;
+    }
+    for (;;) {
+        ReadRequest request = issueRead(port, rs.serialChunk, kReadChunkSize, rs.readOverlapped);
+        std::uint32_t count = request.count;
+        if (!request.completed &&
+            awaitRead(port, rs.readOverlapped, request, 1000, &count) == WaitOutcome::TimedOut) {
+            rs.replyText = kTimeOutText;
+            return 1;
+        }
+        if (count == 0) {
+            rs.serialCount = 0;
+            rs.replyText = kTimeOutText;
+            return 1;
+        }
+    }
+}
+
+}  // namespace
+}  // namespace qov
+
+void USB_ClearBuffer(void) {
+    try {
+        const auto& c = qov::connection();
+        if (c.current.usbFlag == 0) return;
+        if (!c.current.overlappedUsbFlag) {
+            // The empty terminator matches after the first request: one
+            // chunk at most is read and dropped.
+            qov::usbReadJudge(c.current.handle, "", 300);
+            return;
+        }
+        qov::drainOverlappedUsb(c.current.handle);
+    } catch (...) {
+    }
+}
+
+char Serial_ClearBuffer(void) {
+    try {
+        return qov::clearSerialInput();
+    } catch (...) {
+        return 0;
+    }
+}

@@ -1,0 +1,45 @@
+// Making the printer restart: ESC "!R" and a line end (LF for serial and
+// network, CR for USB).
+#include <cstring>
+
+#include "connections/connection_record.h"
+#include "connections/usb_discovery.h"
+#include "qovlib.h"
+#include "reading/receive_state.h"
+#include "reading/reply_search.h"
+
+int comportprinterrestart(void) {
+    try {
+        qov::zeroReceiveBuffer();
+        qov::receiveState().usbCount = 0;
+        char restart[] = "\x1b!R\n";
+        ComportSendData(restart);
+    } catch (...) {
+    }
+    return 1;
+}
+
+int ethernetprinterrestart(void) {
+    char restart[200] = {};
+    std::memcpy(restart, "\x1b!R\n", 4);
+    qov::os().send(qov::connection().networkSocket, restart, 4);
+    return 1;
+}
+
+int usbprinterrestart(void) {
+    try {
+        qov::UsbSearchRecord record;
+        qov::discoverLastUsbDevice(record);
+        if (!record.found) return -1;
+        const qov::Handle h =
+            qov::os().createFile(record.devicePath.c_str(), qov::kAccessRead | qov::kAccessWrite, 0,
+                                 qov::Disposition::OpenExisting, 0);
+        if (h == qov::kInvalidHandle) return -2;
+        std::uint32_t written = 0;
+        qov::os().writeFile(h, "\x1b!R\r", 4, &written, nullptr);
+        qov::os().closeHandle(h);
+        return 1;
+    } catch (...) {
+        return -1;
+    }
+}

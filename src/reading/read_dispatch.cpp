@@ -1,0 +1,98 @@
+// QOVA_Read and QOVA_Read_withTimeout: pick the reader by the kind of the
+// current connection (spooler and LPT first, then USB, serial, network).
+#include <cstring>
+
+#include "connections/connection_record.h"
+#include "qovlib.h"
+#include "reading/read_request.h"
+#include "reading/readers.h"
+#include "reading/receive_state.h"
+#include "reading/reply_search.h"
+
+namespace qov {
+
+namespace {
+
+struct ReadTimings {
+    std::uint32_t wait;
+    std::uint32_t before;
+    std::uint32_t after;
+};
+
+// The give-up limit of a read in whole calendar seconds: waitTimeout / 1000,
+// and 1 second when that is 0.
+std::int64_t secondsOf(int waitTimeout) {
+    const int seconds = waitTimeout / 1000;
+    return seconds == 0 ? 1 : seconds;
+}
+
+bool passed(std::int64_t start, std::int64_t limit) {
+    return os().calendarSeconds() - start >= limit;
+}
+
+const char* readReply(const char* terminator, const ReadTimings& usbAsync,
+                      const ReadTimings& serial, std::int64_t usbLimit, std::int64_t netLimit) {
+    auto& rs = receiveState();
+    const auto& c = connection();
+    const std::int64_t start = os().calendarSeconds();
+    rs.usbCount = 0;
+    std::memset(rs.receiveBuffer, 0, kReadChunkSize);
+    rs.replyText = kTimeOutText;
+
+    if (c.current.spoolerFlag == 1 || c.parallelFlag == 1) {
+        os().sleep(100);
+        return kEmptyText;
+    }
+    if (c.current.usbFlag == 1) {
+        if (c.current.overlappedUsbFlag) {
+            while (!UsbReadUntilTextAsync(c.current.handle, terminator, usbAsync.wait,
+                                          usbAsync.before, usbAsync.after)) {
+            }
+        } else {
+            while (!usbReadJudge(c.current.handle, terminator, kUsbWaitMs)) {
+                if (passed(start, usbLimit)) return kFailedText;
+            }
+        }
+        return rs.replyText;
+    }
+    if (c.serialFlag == 1) {
+        zeroReceiveBuffer();
+        rs.serialCount = 0;
+        while (!ComportReadUntilText(terminator, serial.wait, serial.before, serial.after)) {
+            if (passed(start, 3)) return kFailedText;
+            // The serial reader fails before it sleeps; without a pause the
+            // retries would spin for the whole 3 seconds.
+            os().sleep(50);
+        }
+        return rs.replyText;
+    }
+    if (c.networkFlag == 1) {
+        zeroReceiveBuffer();
+        if (!EthernetReadUntilText(terminator, netLimit)) return kFailedText;  // error or closed
+        return rs.socketErrorFlag == 1 ? kFailedText : rs.replyText;
+    }
+    return kEmptyText;
+}
+
+}  // namespace
+}  // namespace qov
+
+const char* QOVA_Read(const char* terminator) {
+    try {
+        return qov::readReply(terminator, {5000, 3000, 300}, {5000, 100, 1000}, 5, 5);
+    } catch (...) {
+        return qov::kFailedText;
+    }
+}
+
+const char* QOVA_Read_withTimeout(const char* terminator, int waitTimeout, int delayBefore,
+                                  int delayAfter) {
+    try {
+        const qov::ReadTimings own{qov::waitMs(waitTimeout), qov::delayMs(delayBefore),
+                                   qov::delayMs(delayAfter)};
+        const std::int64_t limit = qov::secondsOf(waitTimeout);
+        return qov::readReply(terminator, own, own, limit, limit);
+    } catch (...) {
+        return qov::kFailedText;
+    }
+}

@@ -1,0 +1,52 @@
+// Read-until-text on the COM port of the current connection.
+#include <cstring>
+
+#include "connections/connection_record.h"
+#include "reading/read_request.h"
+#include "reading/readers.h"
+#include "reading/receive_state.h"
+#include "reading/reply_search.h"
+
+namespace qov {
+
+bool ComportReadUntilText(const char* terminator, std::uint32_t waitMs,
+                          std::uint32_t delayBefore, std::uint32_t delayAfter) {
+    auto& rs = receiveState();
+    const Handle port = connection().current.handle;
+    closeReadEvent();  // the previous read's event, if one is still held
+    rs.readOverlapped = Overlapped{};
+    rs.readOverlapped.event = os().createEvent(false, false);
+    std::memset(rs.serialChunk, 0, sizeof rs.serialChunk);
+    if (rs.readOverlapped.event == kNullHandle) return false;
+
+    for (;;) {
+        os().sleep(delayBefore);
+        ReadRequest request = issueRead(port, rs.serialChunk, kReadChunkSize, rs.readOverlapped);
+        os().sleep(delayAfter);
+        std::uint32_t count = request.count;
+        if (!request.completed &&
+            awaitRead(port, rs.readOverlapped, request, waitMs, &count) == WaitOutcome::TimedOut) {
+            rs.replyText = kTimeOutText;
+            return true;
+        }
+        // The port's read time-outs end a request on a quiet line with
+        // nothing: the printer has stopped talking.
+        if (count == 0) {
+            rs.serialCount = 0;
+            rs.replyText = kTimeOutText;
+            return true;
+        }
+        switch (appendAndSearch(rs.serialCount, rs.serialChunk, count, terminator)) {
+        case SearchResult::Found:
+            return true;
+        case SearchResult::Full:
+            rs.replyText = kTimeOutText;
+            return true;
+        case SearchResult::NotFound:
+            break;
+        }
+        std::memset(rs.serialChunk, 0, sizeof rs.serialChunk);
+    }
+}
+
+}  // namespace qov

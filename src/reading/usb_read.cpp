@@ -1,0 +1,123 @@
+// Read-until-text on USB handles: UsbRead_judge (any handle the caller
+// passes, its own event per call) and the overlapped reader used for
+// connections opened for overlapped I/O.
+#include <cstring>
+
+#include "qovlib.h"
+#include "reading/read_request.h"
+#include "reading/readers.h"
+#include "reading/receive_state.h"
+#include "reading/reply_search.h"
+
+namespace qov {
+
+namespace {
+// A request may complete at once with nothing (a handle without overlapped
+// I/O on a quiet printer, a device that has gone): quiet for as long as one
+// request's wait counts as a time-out, instead of reading on for ever.
+std::int64_t quietSeconds(std::uint32_t waitMs) {
+    return waitMs / 1000 == 0 ? 1 : static_cast<std::int64_t>(waitMs / 1000);
+}
+}  // namespace
+
+bool usbReadJudge(Handle h, const char* terminator, std::uint32_t waitMs) {
+    auto& rs = receiveState();
+    zeroReceiveBuffer();
+    rs.usbCount = 0;
+    os().sleep(50);
+    Overlapped ov{};
+    ScopedEvent event(os().createEvent(false, false));
+    std::memset(rs.usbChunk, 0, sizeof rs.usbChunk);
+    if (!event) return false;
+    ov.event = event.get();
+
+    const std::int64_t quietLimit = quietSeconds(waitMs);
+    std::int64_t quietSince = os().calendarSeconds();
+
+    for (;;) {
+        ReadRequest request = issueRead(h, rs.usbChunk, kReadChunkSize, ov);
+        std::uint32_t count = request.count;
+        if (!request.completed) {
+            // A time-out leaves the reply text as the caller's read set it.
+            if (awaitRead(h, ov, request, waitMs, &count) == WaitOutcome::TimedOut) return true;
+        }
+        switch (appendAndSearch(rs.usbCount, rs.usbChunk, count, terminator)) {
+        case SearchResult::Found:
+        case SearchResult::Full:  // nothing more fits: ends as a time-out
+            return true;
+        case SearchResult::NotFound:
+            break;
+        }
+        if (count > 0) {
+            quietSince = os().calendarSeconds();
+        } else if (request.completed && os().calendarSeconds() - quietSince >= quietLimit) {
+            return true;
+        }
+        std::memset(rs.usbChunk, 0, sizeof rs.usbChunk);
+    }
+}
+
+bool UsbReadUntilTextAsync(Handle h, const char* terminator, std::uint32_t waitMs,
+                           std::uint32_t delayBefore, std::uint32_t delayAfter) {
+    auto& rs = receiveState();
+    zeroReceiveBuffer();
+    rs.usbCount = 0;
+    os().sleep(50);
+    closeReadEvent();  // the previous read's event, if one is still held
+    rs.readOverlapped = Overlapped{};
+    rs.readOverlapped.event = os().createEvent(false, false);
+    std::memset(rs.usbChunk, 0, sizeof rs.usbChunk);
+    if (rs.readOverlapped.event == kNullHandle) return false;
+    const std::int64_t quietLimit = quietSeconds(waitMs);
+    std::int64_t quietSince = os().calendarSeconds();
+
+    for (;;) {
+        os().sleep(delayBefore);
+        ReadRequest request = issueRead(h, rs.usbChunk, kReadChunkSize, rs.readOverlapped);
+        os().sleep(delayAfter);
+        std::uint32_t count = request.count;
+        if (!request.completed &&
+            awaitRead(h, rs.readOverlapped, request, waitMs, &count) == WaitOutcome::TimedOut) {
+            rs.replyText = kTimeOutText;
+            return true;
+        }
+        switch (appendAndSearch(rs.usbCount, rs.usbChunk, count, terminator)) {
+        case SearchResult::Found:
+            return true;
+        case SearchResult::Full:
+            rs.replyText = kTimeOutText;
+            return true;
+        case SearchResult::NotFound:
+            break;
+        }
+        if (count > 0) {
+            quietSince = os().calendarSeconds();
+        } else if (request.completed && os().calendarSeconds() - quietSince >= quietLimit) {
+            rs.replyText = kTimeOutText;
+            return true;
+        }
+        std::memset(rs.usbChunk, 0, sizeof rs.usbChunk);
+    }
+}
+
+}  // namespace qov
+
+namespace {
+qov::Handle toHandle(void* handle) { return reinterpret_cast<qov::Handle>(handle); }
+}  // namespace
+
+bool UsbRead_judge(void* handle, char* terminator) {
+    try {
+        return qov::usbReadJudge(toHandle(handle), terminator, qov::kUsbWaitMs);
+    } catch (...) {
+        return false;
+    }
+}
+
+bool UsbRead_judge(void* handle, char* terminator, int waitTimeout) {
+    try {
+        return qov::usbReadJudge(toHandle(handle), terminator, qov::waitMs(waitTimeout));
+    } catch (...) {
+        return false;
+    }
+}
