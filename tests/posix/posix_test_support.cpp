@@ -120,7 +120,11 @@ void TcpPrinter::run() {
             char buf[65536];
             ssize_t n = ::recv(c->fd, buf, sizeof buf, 0);
             if (n <= 0) {
+                // The other side is done: so is this one (a spooler backend
+                // waits for that before it ends the job).
                 c->closed = true;
+                ::close(c->fd);
+                c->fd = -1;
                 continue;
             }
             c->received.append(buf, static_cast<std::size_t>(n));

@@ -11,8 +11,11 @@
 // A queue's port name is its device URI; the management query's "offline"
 // is a stopped queue, one that rejects jobs, or one whose reasons report it
 // offline.
+//
+// The server is followed when CUPS_SERVER changes while the process runs.
 #include <cups/cups.h>
 
+#include <cstdlib>
 #include <cstring>
 #include <map>
 #include <memory>
@@ -61,7 +64,21 @@ PrinterObject* findPrinter(Handle h) {
     return &it->second;
 }
 
+// libcups reads CUPS_SERVER once and keeps it; a process that changes the
+// variable later (a test starting its own server) is followed here.
+void followServerSetting() {
+    static bool known = false;
+    static std::string last;
+    const char* env = std::getenv("CUPS_SERVER");
+    std::string now = env ? env : "";
+    if (known && now == last) return;
+    cupsSetServer(now.empty() ? nullptr : now.c_str());
+    known = true;
+    last = now;
+}
+
 Http connectServer() {
+    followServerSetting();
     return Http(httpConnect2(cupsServer(), ippPort(), nullptr, AF_UNSPEC, cupsEncryption(), 1,
                              kConnectTimeoutMs, nullptr));
 }
