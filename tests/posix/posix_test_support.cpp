@@ -205,6 +205,13 @@ std::string PtyPair::readMaster(std::size_t size, int ms) {
     return out;
 }
 
+void PtyPair::makeRaw() {
+    termios t{};
+    tcgetattr(slave_, &t);
+    cfmakeraw(&t);
+    tcsetattr(slave_, TCSANOW, &t);
+}
+
 void PtyPair::writeMaster(const std::string& bytes) {
     std::size_t done = 0;
     while (done < bytes.size()) {

@@ -107,6 +107,9 @@ public:
     // Reads from the master until `size` bytes arrived or `ms` passed.
     std::string readMaster(std::size_t size, int ms);
     void writeMaster(const std::string& bytes);
+    // Raw mode on the slave, for a pty that stands in for a device the
+    // library does not set up as a serial port (a USB printer node).
+    void makeRaw();
 
 private:
     int master_ = -1;
