@@ -22,7 +22,21 @@ unit-tests: build build-asan
 	ctest --preset linux -L unit -j $(JOBS)
 	ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 ctest --preset linux-asan -L unit -j $(JOBS)
 
-test: deps unit-tests
+test: deps unit-tests wine-tests
+
+# QOVLIB.dll for x64 and x86 (MinGW-w64), with the Wine test program and the
+# Windows example.
+.PHONY: dll wine-tests
+dll:
+	cmake --preset win64 >/dev/null
+	cmake --build --preset win64 -j $(JOBS)
+	cmake --preset win32 >/dev/null
+	cmake --build --preset win32 -j $(JOBS)
+
+# The export tables of both DLLs, then the DLLs under wine64 and wine32.
+wine-tests: dll
+	@bash scripts/check_exports.sh
+	@bash scripts/wine_tests.sh
 
 demo: deps build
 	@bash scripts/demo.sh

@@ -1,0 +1,200 @@
+#!/usr/bin/env bash
+# The Wine suite: QOVLIB.dll (x64 and x86) under wine64 and wine32 against
+# real transports.
+#
+# Sets up, all under build/wine/:
+#  - a private Wine prefix (created once, reused while its marker matches);
+#  - wine_peer, the printer: TCP ports for openethernet and for the CUPS
+#    queue's deliveries, the far end of the COM1 pty, and a control port;
+#  - a pty pair (socat); COM1 of the prefix is one end (registry
+#    HKLM\Software\Wine\Ports, read when the wineserver starts);
+#  - LPT1 of the prefix mapped to a file;
+#  - a private cupsd on 127.0.0.1 with a raw queue whose socket backend
+#    delivers to the peer (CUPS_SERVER points Wine's spooler at it).
+# Then runs build/<arch>/wine_tests.exe and print_label.exe per architecture
+# and prints "N passed, N failed" for each. Exits non-zero on any failure.
+# QOV_WINE_FILTER=<text> runs only the cases whose names contain it.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+repo=$PWD
+work=$repo/build/wine
+prefix=$work/prefix
+mkdir -p "$work"
+
+tool() {  # the first of the candidates that exists
+    for c in "$@"; do
+        if command -v "$c" >/dev/null 2>&1; then command -v "$c"; return; fi
+        if [ -x "$c" ]; then echo "$c"; return; fi
+    done
+    echo "wine_tests: none of $* is installed (make deps)" >&2
+    exit 1
+}
+wine64=$(tool /usr/lib/wine/wine64 wine64)
+wine32=$(tool /usr/lib/wine/wine wine)
+wineserver=$(tool /usr/lib/wine/wineserver wineserver)
+cupsd=$(tool /usr/sbin/cupsd cupsd)
+lpadmin=$(tool /usr/sbin/lpadmin lpadmin)
+socat=$(tool socat)
+
+for f in build/win64/wine_tests.exe build/win32/wine_tests.exe build/win64/QOVLIB.dll build/win32/QOVLIB.dll; do
+    [ -f "$f" ] || { echo "wine_tests: $f is missing (make dll)" >&2; exit 1; }
+done
+
+export WINEPREFIX=$prefix
+export WINEDEBUG=-all
+export WINEDLLOVERRIDES="mscoree,mshtml="
+export LC_ALL=C.UTF-8        # Wine's ANSI code page is then 1252
+unset DISPLAY WAYLAND_DISPLAY  # message boxes return at once
+
+# ---- processes of this run, stopped on exit ------------------------------
+pids=()
+cleanup() {
+    for p in "${pids[@]}"; do kill "$p" 2>/dev/null || true; done
+    for p in "${pids[@]}"; do wait "$p" 2>/dev/null || true; done
+    # The prefix's wineserver leaves on its own once its last client has.
+    [ -d "$prefix" ] && "$wineserver" -w 2>/dev/null || true
+}
+trap cleanup EXIT
+
+wait_for() {  # wait_for <seconds> <command...>
+    local limit=$(( $1 * 10 )); shift
+    for ((i = 0; i < limit; i++)); do "$@" && return 0; sleep 0.1; done
+    return 1
+}
+
+# ---- the peer ---------------------------------------------------------------
+peer=$work/wine_peer
+cc -std=c11 -O2 -Wall -Wextra -Werror -o "$peer" tests/wine/wine_peer.c
+
+rm -f "$work/com1" "$work/com1-peer"
+"$socat" pty,raw,echo=0,link="$work/com1" pty,raw,echo=0,link="$work/com1-peer" \
+    >"$work/socat.log" 2>&1 &
+pids+=($!)
+wait_for 10 test -e "$work/com1-peer" || { echo "wine_tests: socat made no pty pair" >&2; exit 1; }
+wait_for 10 test -e "$work/com1" || { echo "wine_tests: socat made no pty pair" >&2; exit 1; }
+
+mkdir -p "$work/peer"
+rm -f "$work/peer.ports" "$work"/peer/*.log
+"$peer" --ports-file "$work/peer.ports" --log-dir "$work/peer" \
+    --serial "$work/com1-peer" --wine-serial "$work/com1" &
+pids+=($!)
+wait_for 10 test -s "$work/peer.ports" || { echo "wine_tests: the peer did not start" >&2; exit 1; }
+peer_ports=$(cat "$work/peer.ports")
+port_of() { sed -E "s/.*$1=([0-9]+).*/\\1/" <<<"$peer_ports"; }
+tcp_port=$(port_of tcp)
+cups_peer_port=$(port_of cups)
+control_port=$(port_of control)
+
+peer_request() {  # one request on the peer's control port
+    exec 3<>"/dev/tcp/127.0.0.1/$control_port"
+    printf '%s\n' "$1" >&3
+    cat <&3
+    exec 3<&-
+}
+
+# ---- LPT1: a file ---------------------------------------------------------------
+lpt1=$work/lpt1.out
+: >"$lpt1"
+
+# ---- the Wine prefix -----------------------------------------------------------
+marker="wine=$("$wine64" --version 2>/dev/null) com1=$work/com1 lpt1=$lpt1"
+if [ ! -f "$prefix/.qov-ready" ] || [ "$(cat "$prefix/.qov-ready")" != "$marker" ]; then
+    echo "wine_tests: creating the Wine prefix $prefix"
+    rm -rf "$prefix"
+    "$wine64" wineboot -i >"$work/wineboot.log" 2>&1
+    "$wineserver" -w
+    "$wine64" reg add 'HKLM\Software\Wine\Ports' /v COM1 /t REG_SZ /d "$work/com1" /f >/dev/null 2>&1
+    "$wine64" reg add 'HKLM\Software\Wine\Ports' /v LPT1 /t REG_SZ /d "$lpt1" /f >/dev/null 2>&1
+    # The ports are read when the wineserver starts: let this one go.
+    "$wineserver" -w
+    echo "$marker" >"$prefix/.qov-ready"
+fi
+ln -sfn "$work/com1" "$prefix/dosdevices/com1"
+ln -sfn "$lpt1" "$prefix/dosdevices/lpt1"
+
+# ---- a private CUPS server with a raw queue --------------------------------------
+cups=$work/cups
+rm -rf "$cups"
+mkdir -p "$cups/etc/ppd" "$cups/spool/tmp" "$cups/cache" "$cups/state" "$cups/log"
+cups_port=$("$peer" --free-port)
+cat >"$cups/etc/cupsd.conf" <<EOF
+Listen 127.0.0.1:$cups_port
+LogLevel info
+WebInterface No
+Browsing No
+DefaultAuthType None
+DefaultEncryption Never
+<Location />
+  Order allow,deny
+  Allow all
+</Location>
+<Policy default>
+  <Limit All>
+    Order deny,allow
+    Allow all
+  </Limit>
+</Policy>
+EOF
+cat >"$cups/etc/cups-files.conf" <<EOF
+User lp
+Group lp
+SystemGroup root
+ServerRoot $cups/etc
+RequestRoot $cups/spool
+TempDir $cups/spool/tmp
+CacheDir $cups/cache
+StateDir $cups/state
+ErrorLog $cups/log/error_log
+AccessLog $cups/log/access_log
+PageLog $cups/log/page_log
+ServerBin /usr/lib/cups
+DataDir /usr/share/cups
+EOF
+"$cupsd" -f -c "$cups/etc/cupsd.conf" -s "$cups/etc/cups-files.conf" >"$cups/log/cupsd.out" 2>&1 &
+pids+=($!)
+export CUPS_SERVER=127.0.0.1:$cups_port
+wait_for 15 bash -c "exec 3<>/dev/tcp/127.0.0.1/$cups_port" 2>/dev/null ||
+    { echo "wine_tests: cupsd did not start" >&2; cat "$cups/log/cupsd.out" "$cups/log/error_log" >&2 || true; exit 1; }
+queue=qovwine
+"$lpadmin" -p "$queue" -E -v "socket://127.0.0.1:$cups_peer_port" 2>"$cups/log/lpadmin.out" ||
+    { echo "wine_tests: lpadmin failed" >&2; cat "$cups/log/lpadmin.out" >&2; exit 1; }
+
+export QOV_PEER_PORTS="$peer_ports"
+export QOV_QUEUE=$queue
+export QOV_LPT1_FILE=$lpt1
+export QOV_FREE_PORT=$("$peer" --free-port)
+
+# ---- the suites ----------------------------------------------------------------
+status=0
+run_arch() {  # run_arch <arch> <build dir> <loader>
+    local arch=$1 dir=$2 loader=$3 log=$work/wine_tests-$1.log
+    echo "== QOVLIB.dll $arch: wine_tests.exe"
+    local rc=0
+    (cd "build/$dir" && "$loader" wine_tests.exe ${QOV_WINE_FILTER:+"$QOV_WINE_FILTER"}) 2>&1 | tee "$log" || rc=$?
+    local passed failed
+    passed=$(sed -n -E 's/^([0-9]+) passed, ([0-9]+) failed.*/\1/p' "$log" | tail -1)
+    failed=$(sed -n -E 's/^([0-9]+) passed, ([0-9]+) failed.*/\2/p' "$log" | tail -1)
+    passed=${passed:-0}
+    failed=${failed:-1}
+    [ "$rc" -eq 0 ] || [ "$failed" -gt 0 ] || failed=1
+
+    echo "== QOVLIB.dll $arch: print_label.exe against the peer"
+    peer_request "CLEAR tcp" >/dev/null
+    if (cd "build/$dir" && "$loader" print_label.exe 127.0.0.1 "$tcp_port") >"$work/print_label-$arch.log" 2>&1 &&
+        received=$(peer_request "GET tcp") &&
+        grep -q '~CREATE;LABEL1;X;300' <<<"$received" &&
+        grep -q '~EXECUTE;LABEL1' <<<"$received"; then
+        echo "[  OK  ] print_label"
+        passed=$((passed + 1))
+    else
+        echo "[ FAIL ] print_label (see $work/print_label-$arch.log)"
+        cat "$work/print_label-$arch.log"
+        failed=$((failed + 1))
+    fi
+    echo "$arch: $passed passed, $failed failed"
+    [ "$failed" -eq 0 ] || status=1
+}
+
+run_arch x64 win64 "$wine64"
+run_arch x86 win32 "$wine32"
+exit $status
