@@ -38,8 +38,11 @@ bool usbReadJudge(Handle h, const char* terminator, std::uint32_t waitMs) {
         ReadRequest request = issueRead(h, rs.usbChunk, kReadChunkSize, ov);
         std::uint32_t count = request.count;
         if (!request.completed) {
-            // A time-out leaves the reply text as the caller's read set it.
+            // A time-out leaves the reply text as the caller's read set it;
+            // so does a request the device refused (nothing was queued, so
+            // asking again would only spin).
             if (awaitRead(h, ov, request, waitMs, &count) == WaitOutcome::TimedOut) return true;
+            if (!request.pending) return true;
         }
         switch (appendAndSearch(rs.usbCount, rs.usbChunk, count, terminator)) {
         case SearchResult::Found:
@@ -50,7 +53,7 @@ bool usbReadJudge(Handle h, const char* terminator, std::uint32_t waitMs) {
         }
         if (count > 0) {
             quietSince = os().calendarSeconds();
-        } else if (request.completed && os().calendarSeconds() - quietSince >= quietLimit) {
+        } else if (os().calendarSeconds() - quietSince >= quietLimit) {
             return true;
         }
         std::memset(rs.usbChunk, 0, sizeof rs.usbChunk);
@@ -77,7 +80,8 @@ bool UsbReadUntilTextAsync(Handle h, const char* terminator, std::uint32_t waitM
         os().sleep(delayAfter);
         std::uint32_t count = request.count;
         if (!request.completed &&
-            awaitRead(h, rs.readOverlapped, request, waitMs, &count) == WaitOutcome::TimedOut) {
+            (awaitRead(h, rs.readOverlapped, request, waitMs, &count) == WaitOutcome::TimedOut ||
+             !request.pending)) {
             rs.replyText = kTimeOutText;
             return true;
         }
@@ -92,7 +96,7 @@ bool UsbReadUntilTextAsync(Handle h, const char* terminator, std::uint32_t waitM
         }
         if (count > 0) {
             quietSince = os().calendarSeconds();
-        } else if (request.completed && os().calendarSeconds() - quietSince >= quietLimit) {
+        } else if (os().calendarSeconds() - quietSince >= quietLimit) {
             rs.replyText = kTimeOutText;
             return true;
         }
