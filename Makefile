@@ -22,7 +22,14 @@ unit-tests: build build-asan
 	ctest --preset linux -L unit -j $(JOBS)
 	ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 ctest --preset linux-asan -L unit -j $(JOBS)
 
-test: deps unit-tests wine-tests
+# The Linux transports for real (loopback TCP, a pty, files, sysfs, a
+# private CUPS server), in both builds.
+.PHONY: posix-tests
+posix-tests: build build-asan
+	ctest --preset linux -L posix
+	ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 ctest --preset linux-asan -L posix
+
+test: deps unit-tests posix-tests wine-tests
 
 # QOVLIB.dll for x64 and x86 (MinGW-w64), with the Wine test program and the
 # Windows example.
