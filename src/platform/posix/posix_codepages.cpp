@@ -66,8 +66,16 @@ bool isUtf8(const std::string& name) {
 }
 
 // Opened converters, kept for the life of the process.
+struct ConverterCache {
+    std::map<std::pair<std::string, std::string>, iconv_t> open;
+    ~ConverterCache() {
+        for (auto& entry : open) iconv_close(entry.second);
+    }
+};
+
 iconv_t converter(const std::string& to, const std::string& from) {
-    static std::map<std::pair<std::string, std::string>, iconv_t> open;
+    static ConverterCache cache;
+    auto& open = cache.open;
     auto key = std::make_pair(to, from);
     auto it = open.find(key);
     if (it != open.end()) {
