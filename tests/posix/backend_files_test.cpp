@@ -118,6 +118,27 @@ TEST(PosixOverlapped, CancelEndsAPendingReadAsAborted) {
     p.closeHandle(h);
 }
 
+TEST(PosixOverlapped, ClosingTheFileEndsItsPendingRequest) {
+    Platform& p = nativePlatform();
+    Fifo fifo;
+    Handle h = p.createFile(fifo.path.c_str(), kAccessRead | kAccessWrite, 0,
+                            Disposition::OpenExisting, kFlagOverlapped);
+    Handle ev = p.createEvent(false, false);
+    Overlapped ov{};
+    ov.event = ev;
+    char buf[16] = {};
+    EXPECT_FALSE(p.readFile(h, buf, sizeof buf, nullptr, &ov));
+    ASSERT_EQ(p.lastError(), kErrorIoPending);
+    EXPECT_TRUE(p.closeHandle(h));
+    fifo.put("after");
+    EXPECT_EQ(p.waitForSingleObject(ev, 1000), WaitResult::Signaled);
+    std::uint32_t n = 1;
+    EXPECT_FALSE(p.getOverlappedResult(h, &ov, &n, true));
+    EXPECT_EQ(p.lastError(), kErrorOperationAborted);
+    EXPECT_EQ(buf[0], '\0');  // the closed request took nothing
+    p.closeHandle(ev);
+}
+
 TEST(PosixOverlapped, GetOverlappedResultWithWaitDrivesTheRequest) {
     Platform& p = nativePlatform();
     Fifo fifo;

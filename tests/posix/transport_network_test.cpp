@@ -32,12 +32,19 @@ TEST_F(NetworkTest, EverySendFamilyPutsItsBytesOnTheSocket) {
     EXPECT_EQ(sendcommand_mult(1, slotText), 1);  // slot 1 sends on the current socket
     EXPECT_EQ(sendcommandmult(1, slotText), 0);   // which this one does not know
     EXPECT_EQ(ZULOutBuffer(buffer), 1);
+    wchar_t wide[] = L"W\u00e9";
+    char ansi[] = "\xE9";
+    char slotRaw[] = "H";
+    EXPECT_EQ(sendcommandUnicode(wide), 1);
+    EXPECT_EQ(sendcommandutf8_mult(1, ansi), 1);
+    EXPECT_EQ(sendcommand_withoutcrlf_mult(1, slotRaw), 1);
     std::string big(70000, '\0');
     for (std::size_t i = 0; i < big.size(); ++i) big[i] = static_cast<char>(i * 7);
     EXPECT_EQ(sendBinaryData(big.data(), static_cast<int>(big.size())), 1);
 
     const std::string expected = std::string("A\r\nBCcaf\xC3\xA9\r\n") + std::string("D\0d\r\n", 5) +
-                                 std::string("E\0e", 3) + "F\r\nG" + big + "\r\n";
+                                 std::string("E\0e", 3) + "F\r\nG" + "W\xC3\xA9\r\n\xC3\xA9\r\nH" +
+                                 big + "\r\n";
     EXPECT_EQ(printer.waitForBytes(0, expected.size(), 5000), expected);
 
     EXPECT_EQ(closeethernetport(0), 1);

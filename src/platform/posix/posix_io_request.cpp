@@ -183,8 +183,11 @@ bool drivePending(Overlapped* ov, std::int64_t deadlineMs) {
 void dropRequestsOf(Handle file) {
     auto& table = pendingRequests();
     for (auto it = table.begin(); it != table.end();) {
-        if (it->second.file == file)
+        if (it->second.file == file) {
+            // Closing ends the request: its event is set, as a cancel does.
+            if (it->second.event != kNullHandle) signalEvent(it->second.event);
             it = table.erase(it);
+        }
         else
             ++it;
     }

@@ -67,7 +67,7 @@ void publishCompletion(IoRequest& r);
 bool drivePending(Overlapped* ov, std::int64_t deadlineMs);
 
 // Forgets the pending requests of a file without touching their records,
-// which may be gone once the file closes.
+// which may be gone once the file closes; their events are set.
 void dropRequestsOf(Handle file);
 
 }  // namespace qov::posix

@@ -10,6 +10,7 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <set>
 
@@ -129,7 +130,7 @@ int PosixPlatform::selectWritable(Socket s, long seconds, long microseconds) {
     for (;;) {
         std::int64_t left = deadline - monotonicMs();
         pollfd p{fd, POLLOUT, 0};
-        int n = ::poll(&p, 1, left > 0 ? static_cast<int>(left) : 0);
+        int n = ::poll(&p, 1, left > 0 ? static_cast<int>(std::min<std::int64_t>(left, 1 << 30)) : 0);
         if (n < 0) {
             if (errno == EINTR) continue;
             return fail(errno);
