@@ -93,12 +93,17 @@ char* usbCodePage() {
     auto& rs = receiveState();
     UsbSearchRecord record;
     discoverLastUsbDevice(record);
-    // The last matching path is used whether or not one was found; a
-    // failed open still ends after the read wait, with nothing.
-    const Handle h = os().createFile(record.devicePath.c_str(), kAccessRead | kAccessWrite, 0,
-                                     Disposition::CreateAlways, kFlagOverlapped);
+    // Without a printer there is no path to open (create-always would make
+    // a file of an empty name); a failed open still ends after the read
+    // wait, with nothing.
+    const Handle h = record.found ? os().createFile(record.devicePath.c_str(),
+                                                    kAccessRead | kAccessWrite, 0,
+                                                    Disposition::CreateAlways, kFlagOverlapped)
+                                  : kInvalidHandle;
     clearReceiveBufferAndUsbCount();
-    overlappedWrite(h, kUsbQuery, static_cast<std::uint32_t>(std::strlen(kUsbQuery)));
+    if (h != kInvalidHandle) {
+        overlappedWrite(h, kUsbQuery, static_cast<std::uint32_t>(std::strlen(kUsbQuery)));
+    }
     while (usbReadDataToBuffer(h)) {
     }
     if (h != kInvalidHandle) os().closeHandle(h);
