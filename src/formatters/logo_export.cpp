@@ -1,0 +1,35 @@
+// printer_PNGLogo_NORMAL: a decoded one-bit picture stored in the printer as
+// a logo, the definition handed back to the caller.
+#include "qovlib.h"
+
+#include <cstdlib>
+#include <cstring>
+#include <string>
+
+#include "formatters/logo_conversion.h"
+
+namespace {
+
+char* storeLogo(const char* picture, const char* name, int height, int width) {
+    const std::string text =
+        qov::convertLogo(reinterpret_cast<const unsigned char*>(picture), name, height, width);
+    // The caller keeps the block; it is a malloc block like the form texts.
+    char* block = static_cast<char*>(std::malloc(text.size() + 1));
+    if (block != nullptr) std::memcpy(block, text.c_str(), text.size() + 1);
+    sendcommand(text.c_str());
+    return block;
+}
+
+}  // namespace
+
+// The picture size is the caller's promise: (width + 4) / 8 bytes per row,
+// `height` rows. Without a picture or a name there is nothing to store.
+char* printer_PNGLogo_NORMAL(const char* picture, const char* name, int height, int width) {
+    if (picture == nullptr || name == nullptr) return nullptr;
+    try {
+        return storeLogo(picture, name, height, width);
+    } catch (...) {
+        // No memory for the definition: nothing was sent.
+        return nullptr;
+    }
+}

@@ -1,0 +1,19 @@
+// Version texts of the library. QOVA_GetDllVersion names the version of the
+// form-composition interface, which differs from the library's own.
+#include "qovlib.h"
+
+#include "platform/platform.h"
+
+namespace {
+char kLibraryVersion[] = "2.03";
+}
+
+int about(void) {
+    qov::os().messageBox("QOV Windows DLL Version V2.03", "DLL Version", qov::Icon::Information);
+    return 1;
+}
+
+// The caller must not change the text, although the signature lets it.
+char* dllversion(void) { return kLibraryVersion; }
+
+const char* QOVA_GetDllVersion(void) { return "Halvendorm DLL version 1.00b1"; }
