@@ -17,4 +17,7 @@ std::string completeFormText(int form);
 // owns it. Never null unless memory is exhausted.
 char* newTextBlock(const std::string& text);
 
+// newTextBlock(completeFormText(form)) built in one copy (form must exist).
+char* newFormBlock(int form);
+
 }  // namespace qov
