@@ -111,3 +111,22 @@ WT_CASE(unknown_name_shows_two_boxes_and_fails) {
     // The failed open leaves no connection: nothing can be sent.
     WT_CHECK_EQ(QOV_PLAIN(sendcommand)("X"), 0);
 }
+
+WT_CASE(usb_enumeration_without_printers) {
+    // Wine presents no USB printer: SetupAPI lists nothing that passes the
+    // vendor filter, and each USB path says so in its own way.
+    WT_REQUIRE(wt::recordMessageBoxes());
+    auto& boxes = wt::shownBoxes();
+    boxes.clear();
+    WT_CHECK_EQ(QOV_PLAIN(openport)("USB"), 1);
+    WT_CHECK_EQ(QOV_PLAIN(openport_async)("usb"), 1);
+    WT_CHECK_EQ(QOV_PLAIN(openport_usbid)(1, ""), 1);
+    WT_CHECK_EQ(static_cast<int>(boxes.size()), 0);  // these fail silently
+    char text[] = "X";
+    WT_CHECK_EQ(QOV_DECORATED(usbportwrite, "?usbportwrite@@YAHPEAD@Z")(text), -1);
+    WT_CHECK_EQ(QOV_DECORATED(usbprinterrestart, "?usbprinterrestart@@YAHXZ")(), -1);
+    WT_CHECK_EQ(QOV_DECORATED(openusbportmult, "?openusbportmult@@YAHH@Z")(1), 0);
+    WT_REQUIRE(boxes.size() == 1);
+    WT_CHECK_EQ(boxes[0].text, "Can't find printer by USB.");
+    WT_CHECK_EQ(boxes[0].caption, "Error Message");
+}

@@ -82,8 +82,11 @@ WT_CASE(driver_status_is_reported) {
     auto driverStatus = QOV_PLAIN(driver_status);
     const int known = driverStatus(queue.c_str());
     const int unknown = driverStatus("no such printer");
+    const int any = driverStatus("%");  // LIKE: every printer; the first is read
     wt::note("driver_status(\"" + queue + "\") = " + std::to_string(known) +
-             ", driver_status(\"no such printer\") = " + std::to_string(unknown));
+             ", driver_status(\"no such printer\") = " + std::to_string(unknown) +
+             ", driver_status(\"%\") = " + std::to_string(any));
     WT_CHECK(known >= -1 && known <= 1);
+    WT_CHECK(any >= -1 && any <= 1);
     WT_CHECK(unknown == 0 || unknown == -1);  // never "online"
 }
