@@ -27,6 +27,29 @@ const char* storeReply(const char* text, std::size_t length) {
     return rs.replyText;
 }
 
+namespace {
+
+// Whether the bytes hold `text` (not empty: the empty text is always held).
+// memchr finds the candidates, so a mostly zero buffer is passed over fast.
+bool contains(const unsigned char* bytes, std::size_t size, const char* text) {
+    const std::size_t length = std::strlen(text);
+    if (length == 0) return true;
+    if (length > size) return false;
+    const unsigned char first = static_cast<unsigned char>(text[0]);
+    const unsigned char* at = bytes;
+    const unsigned char* last = bytes + (size - length);
+    while (at <= last) {
+        const void* hit = std::memchr(at, first, static_cast<std::size_t>(last - at) + 1);
+        if (!hit) return false;
+        at = static_cast<const unsigned char*>(hit);
+        if (std::memcmp(at, text, length) == 0) return true;
+        ++at;
+    }
+    return false;
+}
+
+}  // namespace
+
 SearchResult appendAndSearch(int& count, const unsigned char* data, std::size_t n,
                              const char* terminator) {
     auto& rs = receiveState();
@@ -37,18 +60,9 @@ SearchResult appendAndSearch(int& count, const unsigned char* data, std::size_t 
     if (fits > 0) std::memcpy(rs.receiveBuffer + at, data, fits);
     count = static_cast<int>(at + fits);
 
-    const char* term = terminator ? terminator : "";
-    const std::size_t termLength = std::strlen(term);
-    const unsigned char* begin = rs.receiveBuffer;
-    const unsigned char* end = rs.receiveBuffer + kReceiveBufferSize;
     // The whole buffer is searched: NUL bytes in the reply do not hide a
     // terminator after them, and the zeroed rest cannot match.
-    const bool found = termLength == 0 ||
-                       std::search(begin, end, term, term + termLength,
-                                   [](unsigned char a, char b) {
-                                       return a == static_cast<unsigned char>(b);
-                                   }) != end;
-    if (found) {
+    if (contains(rs.receiveBuffer, kReceiveBufferSize, terminator ? terminator : "")) {
         count = 0;
         const char* text = reinterpret_cast<const char*>(rs.receiveBuffer);
         storeReply(text, std::strlen(text));  // the spare last byte is always 0

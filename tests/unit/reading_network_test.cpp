@@ -81,6 +81,23 @@ TEST(ReadingNetwork, ReplyLongerThanAKilobyteIsReturnedWhole) {
     EXPECT_EQ(r, body + "END\r\n");
 }
 
+TEST(ReadingNetwork, TerminatorInTheLastBytesOfTheBufferIsFound) {
+    SimScope sim;
+    const std::string body(65536 - 5, 'x');
+    usePeer(sim.os(), {reply(body.substr(0, 30000)), reply(body.substr(30000) + "END\r\n")}, true);
+    const std::string r = QOVA_Read("END\r\n");
+    EXPECT_EQ(r.size(), 65536u);
+    EXPECT_EQ(r.substr(65531), "END\r\n");
+}
+
+TEST(ReadingNetwork, PartialMatchesBeforeTheTerminatorAreSkipped) {
+    SimScope sim;
+    usePeer(sim.os(), {reply("EENEN ENDX"), reply("END\r\n", 100)}, true);
+    const std::uint64_t t0 = alignToSecond(sim.os());
+    EXPECT_STREQ(QOVA_Read("END\r\n"), "EENEN ENDXEND\r\n");
+    EXPECT_EQ(sim->nowMs() - t0, 200u);  // not found in the first chunk
+}
+
 TEST(ReadingNetwork, FullBufferWithoutTerminatorStopsAndTimesOut) {
     SimScope sim;
     usePeer(sim.os(), {reply(std::string(40000, 'A')), reply(std::string(40000, 'B'))}, true);

@@ -102,6 +102,18 @@ TEST(ReadingStatus, SetupOutsideTheModesSendsNothing) {
     EXPECT_EQ(QOVA_SetupStatus_Mult(6, 0), 0);
 }
 
+TEST(ReadingCalibration, RfidCalibrationAnswerIsReadUpToQovEnd) {
+    SimScope sim;
+    usePeer(sim.os(),
+            {expect("!QOV_SETUP\r\nRFID-RFID_CAL;\r\nQOV_END\r\n\r\n"),
+             reply("RFID;CAL;"), reply("OK\r\nQOV_END\r\n", 250)},
+            true);
+    const std::uint64_t t0 = sim->nowMs();
+    EXPECT_STREQ(QOVA_RFIDAUTOCALIBRATION(), "RFID;CAL;OK\r\nQOV_END\r\n");
+    EXPECT_EQ(sim->nowMs() - t0, 300u);
+    EXPECT_TRUE(sim->allScriptsDone());
+}
+
 // ---------------------------------------------------------------------------
 // Serial code page
 // ---------------------------------------------------------------------------
