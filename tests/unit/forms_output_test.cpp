@@ -1,7 +1,5 @@
 // Form output: the closing lines, the second form setting read at output,
 // fresh blocks per call, and forms that do not exist.
-#include <cstring>
-
 #include "forms/form_output.h"
 #include "forms_test_support.h"
 
@@ -70,21 +68,12 @@ TEST_F(FormsOutput, FormsThatDoNotExistGiveNull) {
     EXPECT_EQ(QOVA_GetFormData(INT32_MIN), nullptr);
 }
 
-TEST_F(FormsOutput, BlockIsExactlyTheTextAndItsTerminator) {
-    const int form = QOVA_CreateForm("F");
-    const std::string text = qov::completeFormText(form);
-    char* block = qov::newTextBlock(text);
-    ASSERT_NE(block, nullptr);
-    EXPECT_EQ(std::strlen(block), text.size());
-    EXPECT_EQ(std::memcmp(block, text.data(), text.size() + 1), 0);
-    std::free(block);
-}
-
 TEST_F(FormsOutput, TextEndsAtAnEmbeddedNul) {
     // No export can put a NUL into a form; the text is still measured as one.
     const int form = QOVA_CreateForm("F");
     qov::formWorkspace().forms[0].text.append(std::string("AB\0CD", 5));
     EXPECT_EQ(qov::completeFormText(form), "~CREATE;F;X\r\nAB");
+    EXPECT_EQ(formData(form), "~CREATE;F;X\r\nAB");
 }
 
 }  // namespace
