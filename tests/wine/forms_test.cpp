@@ -94,8 +94,3 @@ WT_CASE(form_logo_elements) {
                                             "LOGO\n50;60;LOGO1\nSTOP\n") +
                                     kClosing);
 }
-
-WT_CASE(version_texts) {
-    WT_CHECK_EQ(QOV_DECORATED(dllversion, "?dllversion@@YAPEADXZ")(), "2.03");
-    WT_CHECK_EQ(QOV_PLAIN(QOVA_GetDllVersion)(), "Halvendorm DLL version 1.00b1");
-}

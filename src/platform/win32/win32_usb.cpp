@@ -4,7 +4,9 @@
 
 #include <setupapi.h>
 
+#include <cstddef>
 #include <new>
+#include <utility>
 
 namespace qov::win32 {
 
