@@ -54,7 +54,6 @@ TEST_P(SendingBinaryOnLink, BlockWithZeroBytesGoesOutWholeThenTheLineEnd) {
     EXPECT_EQ(sim->writes[1].kind, GetParam().kind);
     EXPECT_EQ(sim->writes[1].bytes, "\r\n");
     EXPECT_EQ(sim->writes[0].target, targetOf(GetParam().link));
-    EXPECT_EQ(qov::connection().sendLength, block.size());
 }
 
 TEST_P(SendingBinaryOnLink, BlockWithoutLineEndIsOneWrite) {
@@ -114,15 +113,6 @@ TEST(SendingBinary, NullOrNegativeBlocksSendNothing) {
     EXPECT_EQ(sendBinaryData("X", -1), 0);
     EXPECT_EQ(sendBinaryDataNoCRLF("X", -5), 0);
     EXPECT_TRUE(sim->writes.empty());
-}
-
-TEST(SendingBinary, BlockIsNotCopiedIntoTheSendBuffer) {
-    SimScope sim;
-    open(sim.os(), Link::Spooler);
-    ASSERT_EQ(sendcommand("CMD"), 1);
-    ASSERT_EQ(sendBinaryData("BLOCK", 5), 1);
-    EXPECT_EQ(qov::connection().sendCopy, "CMD");
-    EXPECT_EQ(qov::connection().sendLength, 5u);
 }
 
 // ---------------------------------------------------------------------------
@@ -278,7 +268,6 @@ TEST(SendingBuffer, ComportSendDataWritesToTheDeviceHandleWithoutTestingFlags) {
     std::string w;
     EXPECT_EQ(run(sim.os(), w, [&] { return ComportSendData(text); }), 1);
     EXPECT_EQ(w, "WriteFileOv[~CODEPAGE]");
-    EXPECT_EQ(qov::connection().sendLength, 9u);
     EXPECT_EQ(sim->openEventCount(), 0);
 }
 

@@ -339,7 +339,6 @@ TEST(SendingCommand, TextEndsAtItsFirstZeroByteAndIsLeftUnchanged) {
     EXPECT_EQ(run(sim.os(), w, [&] { return sendcommand_withoutcrlf(text); }), 1);
     EXPECT_EQ(w, "Send[AB]");
     EXPECT_EQ(std::memcmp(text, "AB\0CD", 6), 0);
-    EXPECT_EQ(qov::connection().sendLength, 2u);
 }
 
 TEST(SendingCommand, TextLongerThanTheCopyBufferGoesOutWhole) {
@@ -351,16 +350,6 @@ TEST(SendingCommand, TextLongerThanTheCopyBufferGoesOutWhole) {
     ASSERT_EQ(sim->writes.size(), 2u);
     EXPECT_EQ(sim->writes[0].bytes, text);
     EXPECT_EQ(sim->writes[1].bytes, "\r\n");
-    EXPECT_EQ(qov::connection().sendLength, 700000u);
-}
-
-TEST(SendingCommand, SerialSendCountsTheLineEndInTheSendLength) {
-    SimScope sim;
-    open(sim.os(), Link::Com);
-    ASSERT_EQ(sendcommand("ABC"), 1);
-    EXPECT_EQ(qov::connection().sendLength, 5u);
-    ASSERT_EQ(sendcommandnocrlf("ABC"), 1);
-    EXPECT_EQ(qov::connection().sendLength, 3u);
 }
 
 TEST(SendingCommand, NullTextSendsNothing) {
