@@ -80,19 +80,6 @@ TEST(FormattersCommands, EachBuildsItsTextAndSendsItWithLineEnd) {
     }
 }
 
-TEST(FormattersCommands, OnTheNetworkTheTextAndLineEndAreTwoSends) {
-    qov::sim::SimScope sim;
-    fmt_test::open(sim.os(), Link::Network);
-    printer_dpi(203);
-    printer_label("F", 2);
-    const auto target = fmt_test::peerTarget();
-    EXPECT_EQ(fmt_test::writtenTo(sim.os(), target),
-              (std::vector<std::string>{"SCALE;DOT;203;203", "\r\n",
-                                        "END\r\n~EXECUTE;F;2\r\n~NORMAL", "\r\n"}));
-    EXPECT_EQ(fmt_test::kindsTo(sim.os(), target),
-              std::vector<WriteKind>(4, WriteKind::Send));
-}
-
 TEST(FormattersCommands, WithoutConnectionTheTextIsReturnedAndNothingSent) {
     qov::sim::SimScope sim;
     for (const Case& c : everyFormatter()) {

@@ -162,19 +162,6 @@ TEST(FormattersDownload, AMissingFileShowsItsBox) {
     EXPECT_TRUE(sim->writes.empty());
 }
 
-TEST(FormattersDownload, ACommEventThatCannotBeCreatedStopsBeforeTheBody) {
-    qov::sim::SimScope sim;
-    fmt_test::open(sim.os(), Link::Com);
-    sim->addFile("a.pcx", "BODY");
-    // The header's write, the port event and the body's write each ask for
-    // an event; none can be had.
-    sim->failNextEvents = 3;
-    EXPECT_EQ(QOVA_DownloadPCX("a.pcx", "A"), 0);
-    EXPECT_TRUE(sim->writesTo("COM1").empty());
-    EXPECT_EQ(sim->device("a.pcx")->openHandles, 0);
-    EXPECT_TRUE(sim->boxes.empty());
-}
-
 // A simulated OS whose file reads, size queries or n-th event fail.
 class FaultySim : public qov::sim::SimPlatform {
 public:
