@@ -3,6 +3,7 @@
 #include <cstdint>
 
 #include "connections/connection_record.h"
+#include "connections/export_guard.h"
 #include "platform/platform.h"
 #include "qovlib.h"
 #include "reading/receive_state.h"
@@ -111,17 +112,17 @@ int openEthernetMultImpl(int slot, const char* address, int port) {
 
 int openethernet(const char* address, int port) {
     if (address == nullptr) return 1;
-    return qov::openEthernetImpl(address, port);
+    return qov::noThrow(1, [&] { return qov::openEthernetImpl(address, port); });
 }
 
 int openethernet_async(const char* address, int port) {
     if (address == nullptr) return 1;
-    return qov::openEthernetAsyncImpl(address, port);
+    return qov::noThrow(1, [&] { return qov::openEthernetAsyncImpl(address, port); });
 }
 
 // The port travels in the pointer argument's own value, never dereferenced.
 int openethernetmult(int slot, char* address, int* port) {
     if (address == nullptr) return 1;
     const auto portValue = static_cast<int>(reinterpret_cast<std::uintptr_t>(port) & 0xFFFFu);
-    return qov::openEthernetMultImpl(slot, address, portValue);
+    return qov::noThrow(1, [&] { return qov::openEthernetMultImpl(slot, address, portValue); });
 }

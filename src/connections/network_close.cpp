@@ -3,6 +3,7 @@
 #include <cstdint>
 
 #include "connections/connection_record.h"
+#include "connections/export_guard.h"
 #include "connections/network_close.h"
 #include "platform/platform.h"
 #include "qovlib.h"
@@ -41,14 +42,18 @@ void closeSlotSocket(int slot) {
 // The delay gives the printer time to take the last data before the close.
 
 int closeethernetport(int delay) {
-    qov::os().sleep(qov::delayMs(delay));
-    qov::closeCurrentSocket();
-    return 1;
+    return qov::noThrow(1, [&] {
+        qov::os().sleep(qov::delayMs(delay));
+        qov::closeCurrentSocket();
+        return 1;
+    });
 }
 
 int closeethernetportmult(int slot, int delay) {
     if (!qov::validSlot(slot)) return 0;
-    qov::os().sleep(qov::delayMs(delay));
-    qov::closeSlotSocket(slot);
-    return 1;
+    return qov::noThrow(1, [&] {
+        qov::os().sleep(qov::delayMs(delay));
+        qov::closeSlotSocket(slot);
+        return 1;
+    });
 }

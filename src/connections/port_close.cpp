@@ -1,5 +1,6 @@
 // closeport and closeportmult.
 #include "connections/connection_record.h"
+#include "connections/export_guard.h"
 #include "connections/network_close.h"
 #include "platform/platform.h"
 #include "qovlib.h"
@@ -81,6 +82,8 @@ int closePortMultImpl(int slot) {
 }  // namespace
 }  // namespace qov
 
-int closeport(void) { return qov::closePortImpl(); }
+int closeport(void) { return qov::noThrow(0, qov::closePortImpl); }
 
-int closeportmult(int slot) { return qov::closePortMultImpl(slot); }
+int closeportmult(int slot) {
+    return qov::noThrow(1, [&] { return qov::closePortMultImpl(slot); });
+}

@@ -3,6 +3,7 @@
 #include <cstdint>
 
 #include "connections/connection_record.h"
+#include "connections/export_guard.h"
 #include "platform/platform.h"
 #include "qovlib.h"
 
@@ -57,13 +58,15 @@ char g_openComResult[] = "1";
 char* opencomport(char* name) {
     using namespace qov;
     if (name == nullptr) return g_openComResult;
-    ConnectionRecord& c = connection();
-    c.current.handle = openComOverlapped(name);
-    SerialState state;
-    rewriteLineState(c.current.handle, state, applyFixedParameters);
-    c.connectionOpenFlag = 1;
-    c.serialFlag = 1;
-    return g_openComResult;
+    return noThrow(g_openComResult, [&] {
+        ConnectionRecord& c = connection();
+        c.current.handle = openComOverlapped(name);
+        SerialState state;
+        rewriteLineState(c.current.handle, state, applyFixedParameters);
+        c.connectionOpenFlag = 1;
+        c.serialFlag = 1;
+        return g_openComResult;
+    });
 }
 
 // Uses a handle of its own and closes it again, so whatever connection holds
@@ -71,17 +74,21 @@ char* opencomport(char* name) {
 int SetRS232(char* name, int baud, int parity, int dataBits, int stopBits) {
     using namespace qov;
     if (name == nullptr) return 1;
-    ConnectionRecord& c = connection();
-    const Handle h = openComOverlapped(name);
-    rewriteLineState(h, c.serialSettings,
-                     [&](SerialState& s) { applyChoices(s, baud, parity, dataBits, stopBits); });
-    if (h != kInvalidHandle) os().closeHandle(h);
-    return 1;
+    return noThrow(1, [&] {
+        const Handle h = openComOverlapped(name);
+        rewriteLineState(h, connection().serialSettings, [&](SerialState& s) {
+            applyChoices(s, baud, parity, dataBits, stopBits);
+        });
+        if (h != kInvalidHandle) os().closeHandle(h);
+        return 1;
+    });
 }
 
 int comportdefault(void) {
     using namespace qov;
-    SerialState state;
-    rewriteLineState(connection().current.handle, state, applyFixedParameters);
-    return 1;
+    return noThrow(1, [] {
+        SerialState state;
+        rewriteLineState(connection().current.handle, state, applyFixedParameters);
+        return 1;
+    });
 }
