@@ -103,6 +103,7 @@ enum class DeviceKind { Lpt, Com, Usb, File };
 // Added: further error codes the simulation sets (Windows / Winsock values).
 enum : std::uint32_t {
     kSimErrorInvalidFunction = 1,        // serial call on a non-COM device, fileSize on a device
+    kSimErrorSharingViolation = 32,      // createFile: share modes of the open handles forbid it
     kSimErrorInsufficientBuffer = 122,   // code-page conversion: dstLen too small
     kSimErrorInvalidPrinterName = 1801,  // openPrinter: unknown name
     kSimErrorDeviceNotConnected = 1167,  // ReadFile after a Fail step
@@ -115,6 +116,40 @@ enum : int {
     kSimWsaNotConn = 10057,    // send/recv on a socket that is not connected
 };
 
+// How devices behave (createFile finds a device by its exact path):
+// - createFile: an unknown path fails with kErrorFileNotFound unless the
+//   disposition is CreateAlways or OpenAlways, which add a new File device.
+//   CreateAlways empties a File's content; OpenAlways keeps it and the
+//   handle writes from offset 0 on, overwriting. openFails: kErrorAccessDenied.
+//   A COM port that has a handle open cannot be opened again
+//   (kErrorAccessDenied); other devices and files follow the share modes of
+//   the handles open on them (kSimErrorSharingViolation).
+// - Writes go into io (received, writes, the script's Expect) and into
+//   `writes`; a File's also into content at the handle's position. A write
+//   without a record on an overlapped handle fails (kErrorInvalidParameter).
+//   With a record on an overlapped handle and writesPend, the write returns
+//   false with kErrorIoPending and completes writeCompletesAfterMs after it
+//   began: when the clock reaches that moment (a sleep, a wait, a blocking
+//   read) or when it is waited on; with 0, at the next wait or clock step.
+// - A read that fails at once (after a Fail step) completes nothing: its
+//   event is not set and no result is kept for its record.
+// - Overlapped reads (a record on an overlapped handle): a chunk readable now
+//   completes at once (true, event set); otherwise false with kErrorIoPending,
+//   and the request completes with the next chunk (or with 0 bytes at Close;
+//   failed at Fail) when the clock reaches it. A record on a handle not
+//   opened overlapped makes a synchronous read (its event is set after).
+// - Synchronous reads: a File reads content at the handle's position; LPT
+//   returns the chunk readable now or 0 bytes; USB returns the next chunk
+//   when it arrives (the clock advances to it), or 0 bytes after 1000 ms when
+//   none is scripted; COM waits for the next chunk at most
+//   readTotalConstant + readTotalMultiplier * size ms, or readInterval ms
+//   when both totals are 0 (not at all when readInterval is 0xFFFFFFFF; with
+//   every time-out 0 until a chunk comes, "wait forever" when none is
+//   scripted), else returns 0 bytes after that time. After Close reads give 0
+//   bytes (true); after Fail they fail (kSimErrorDeviceNotConnected).
+// - cancelIo ends the handle's pending requests (kErrorOperationAborted from
+//   getOverlappedResult; their events are set, as Windows does); their data
+//   stays readable. Closing a handle cancels its pending requests the same way.
 struct Device {
     std::string path;
     DeviceKind kind = DeviceKind::File;
@@ -122,8 +157,10 @@ struct Device {
     std::string content;      // File: its content (reads come from here, writes overwrite)
     bool openFails = false;   // createFile on it fails
     bool writesPend = false;  // overlapped writes stay pending until their event is waited on
+                              // (or the clock reaches their completion, see above)
     std::uint32_t writeCompletesAfterMs = 0;  // pending write completes this long after it began
     bool writeShortens = false;               // writes report one byte less than asked
+                                              // (all the bytes are still delivered and recorded)
     SerialState serial{9600, 0, 8, 0, 0};
     // The last time-outs passed to setCommTimeouts on a handle of this
     // device, whatever its kind (the call succeeds on COM devices only).
@@ -145,7 +182,24 @@ struct Printer {
     int openHandles = 0;
 };
 
-// A TCP peer at an address and port.
+// A TCP peer at an address and port. Each accepted connect makes a new
+// connection Endpoint (named "tcp:<a>:<p>", the script copied from the peer,
+// its leading steps counted from the connect time).
+// - connect, blocking: Accept -> 0; Refuse -> -1 kWsaConnRefused at once;
+//   Silent or no peer at that address and port -> the clock advances
+//   connectTimeoutMs (21000 with no peer), -1 kWsaTimedOut.
+// - connect, non-blocking: -1 kWsaWouldBlock; selectWritable then returns 1
+//   at once for Accept (connected) and Refuse (socketError gives
+//   kWsaConnRefused), and for Silent advances its whole time-out and returns 0.
+// - send: the count (at most partialSend when that is >= 0; only the bytes
+//   delivered are recorded); -1 kSimWsaNotConn when not connected, -1
+//   kWsaConnReset after a Fail step.
+// - recv: one chunk (or its first part); 0 after Close; -1 kWsaConnReset after
+//   Fail; with nothing readable, a non-blocking socket gives -1 kWsaWouldBlock
+//   at once, a blocking one waits for the next chunk up to its receive
+//   time-out (advancing the clock) and then gives -1 kWsaTimedOut (no
+//   time-out and nothing scripted: "wait forever", -1 kWsaTimedOut at once).
+// - lastError() and socketLastError() share one value, as on Windows.
 struct NetworkPeer {
     enum Behaviour {
         Accept,   // connects at once
@@ -188,12 +242,52 @@ public:
     int failNextEvents = 0;        // the next n createEvent calls fail
     bool socketCreationFails = false;
     std::uint32_t ansiCodePage = 1252;  // 1252 or 65001
+    // Added: a guard against loops that never end. When more than this many
+    // calls are logged while the virtual clock stands still, the simulation
+    // prints the last calls to stderr and aborts the test program. 0: off.
+    std::uint64_t runawayCallLimit = 1000000;
 
     // ---- what happened --------------------------------------------------
     std::vector<WriteRecord> writes;        // every write, in order
     std::vector<MessageBoxRecord> boxes;    // every message box, in order
     std::vector<std::uint32_t> sleeps;      // every sleep's length
     std::vector<std::string> calls;         // call log, e.g. "OpenPrinter ZP-1", "closesocket tcp:127.0.0.1:9100"
+    // The exact entries of `calls`, one per primitive called, in order.
+    // <name> is a printer name, <path> a device path as given to createFile,
+    // <target> "tcp:<a.b.c.d>:<port>". A call on a handle or socket that is
+    // unknown or already closed logs "<Call> invalid" instead of its name
+    // (e.g. "CloseHandle invalid", "ClosePrinter invalid", "recv invalid").
+    //   spooler:  "OpenPrinter <name>" (also when the name is unknown),
+    //             "StartDocPrinter <name> <docName>", "StartPagePrinter <name>",
+    //             "WritePrinter <name>", "EndPagePrinter <name>",
+    //             "EndDocPrinter <name>", "ClosePrinter <name>",
+    //             "EnumPrinters", "GetPrinter <name>" (printerPortName),
+    //             "ExecQuery <whole query text>" (queryPrinterOffline)
+    //   files:    "CreateFile <path>" (also when it fails), "CloseHandle <path>",
+    //             "WriteFile <path>", "ReadFile <path>", "CancelIo <path>",
+    //             "GetFileSize <path>", "GetOverlappedResult unknown" (a record
+    //             no read or write of the simulation used; only then logged)
+    //   events:   "CreateEvent" or, when it fails, "CreateEvent failed";
+    //             "ResetEvent", "CloseHandle event",
+    //             "WaitForSingleObject <ms>" or "WaitForSingleObject INFINITE"
+    //   serial:   "GetCommState <path>", "SetCommState <path>", "SetCommTimeouts <path>"
+    //   USB:      "EnumUsbDevices"
+    //   sockets:  "WSAStartup", "WSACleanup", "socket" (or "socket failed"),
+    //             "connect <target>", "ioctlsocket FIONBIO 1" / "... 0",
+    //             "setsockopt SO_SNDTIMEO <ms>", "setsockopt SO_RCVTIMEO <ms>",
+    //             "select", "getsockopt SO_ERROR", "send <target>",
+    //             "recv <target>", "closesocket <target>" ("closesocket" alone
+    //             for a socket that never connected); send/recv on a socket
+    //             that never connected log "send unconnected"/"recv unconnected"
+    //   UI/time:  "MessageBox <caption>: <text>", "MessageBoxW <caption>: <text>"
+    //             (UTF-8), "Sleep <ms>"
+    //   "wait forever": logged after the entry of a call that would block for
+    //             ever on Windows (infinite wait, getOverlappedResult with wait,
+    //             blocking recv without time-out, serial read without
+    //             time-outs, with nothing scripted that ends it); the call
+    //             then fails at once instead.
+    // Not logged: inetAddr, lastError/setLastError, code-page conversions,
+    // writeStdout, calendarSeconds, socketLastError.
     std::string stdoutText;
     std::vector<std::string> managementQueries;
     int socketStartups = 0, socketCleanups = 0;

@@ -2,6 +2,8 @@
 #include "platform/sim/sim.h"
 
 #include <algorithm>
+#include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <stdexcept>
 
@@ -162,6 +164,7 @@ struct SimPlatform::Impl {
         Printer* printer = nullptr;
         Device* device = nullptr;
         bool overlapped = false;
+        std::uint32_t access = 0, share = 0;
         std::uint64_t pos = 0;
         bool docOpen = false;
         // events
@@ -204,7 +207,21 @@ struct SimPlatform::Impl {
         return h;
     }
 
-    void log(std::string s) { self.calls.push_back(std::move(s)); }
+    std::uint64_t callsAtThisMoment = 0;
+
+    void log(std::string s) {
+        self.calls.push_back(std::move(s));
+        if (self.runawayCallLimit && ++callsAtThisMoment > self.runawayCallLimit) {
+            std::fprintf(stderr,
+                         "qov::sim: %llu calls without the virtual clock moving (a loop that "
+                         "never ends?). Last calls:\n",
+                         static_cast<unsigned long long>(callsAtThisMoment - 1));
+            std::size_t from = self.calls.size() > 12 ? self.calls.size() - 12 : 0;
+            for (std::size_t i = from; i < self.calls.size(); ++i)
+                std::fprintf(stderr, "  %s\n", self.calls[i].c_str());
+            std::abort();
+        }
+    }
 
     HandleRec* rec(Handle h, HType type) {
         auto it = handles.find(h);
@@ -226,6 +243,12 @@ struct SimPlatform::Impl {
         for (auto& r : requests)
             if (r.ov == ov) return &r;
         return nullptr;
+    }
+
+    void dropRequest(Overlapped* ov) {
+        requests.erase(std::remove_if(requests.begin(), requests.end(),
+                                      [&](const Request& r) { return r.ov == ov; }),
+                       requests.end());
     }
 
     Request& newRequest(Handle h, Overlapped* ov, bool write, void* buf, std::uint32_t size) {
@@ -460,6 +483,7 @@ int SimPlatform::openSocketCount() const {
 
 void SimPlatform::advance(std::uint64_t ms) {
     now_ += ms;
+    if (ms) impl_->callsAtThisMoment = 0;
     impl_->settle();
 }
 
@@ -647,6 +671,24 @@ Handle SimPlatform::createFile(const char* path, std::uint32_t access, std::uint
     } else if (d->openFails) {
         impl_->lastError = kErrorAccessDenied;
         return kInvalidHandle;
+    } else if (d->openHandles > 0) {
+        // A COM port is exclusive; other devices and files follow the share
+        // modes of the handles open on them.
+        if (d->kind == DeviceKind::Com) {
+            impl_->lastError = kErrorAccessDenied;
+            return kInvalidHandle;
+        }
+        auto needs = [](std::uint32_t acc) {
+            return ((acc & kAccessRead) ? kShareRead : 0u) | ((acc & kAccessWrite) ? kShareWrite : 0u);
+        };
+        for (auto& [other, r] : impl_->handles) {
+            (void)other;
+            if (!r.open || r.type != Impl::HType::Device || r.device != d) continue;
+            if ((needs(access) & ~r.share) || (needs(r.access) & ~share)) {
+                impl_->lastError = kSimErrorSharingViolation;
+                return kInvalidHandle;
+            }
+        }
     }
     d->lastAccess = access;
     d->lastShare = share;
@@ -659,6 +701,8 @@ Handle SimPlatform::createFile(const char* path, std::uint32_t access, std::uint
     Impl::HandleRec r{Impl::HType::Device};
     r.device = d;
     r.overlapped = (flags & kFlagOverlapped) != 0;
+    r.access = access;
+    r.share = share;
     impl_->handles[h] = r;
     return h;
 }
@@ -757,12 +801,13 @@ bool SimPlatform::readFile(Handle h, void* data, std::uint32_t size, std::uint32
     }
     if (!ov || !r->overlapped) {
         // Synchronous, also with a record on a handle not opened overlapped.
+        // A read that fails at once completes nothing: its event stays as it was.
         std::uint32_t n = 0;
         bool ok = impl_->syncRead(d, data, size, &n);
         if (read) *read = n;
-        if (ov) {
+        if (ov && ok) {
             auto& q = impl_->newRequest(h, ov, false, data, size);
-            impl_->finish(q, ok ? Impl::Request::Done : Impl::Request::Failed, n);
+            impl_->finish(q, Impl::Request::Done, n);
         }
         return ok;
     }
@@ -779,7 +824,8 @@ bool SimPlatform::readFile(Handle h, void* data, std::uint32_t size, std::uint32
         impl_->finish(q, Impl::Request::Done, 0);
         return true;
     case ReadState::Failed:
-        impl_->finish(q, Impl::Request::Failed, 0);
+        // Fails at once: no request, no completion, the event stays reset.
+        impl_->dropRequest(ov);
         impl_->lastError = kSimErrorDeviceNotConnected;
         return false;
     case ReadState::Nothing: break;
