@@ -1,0 +1,91 @@
+#include "printer_state.h"
+
+#include <limits>
+#include <utility>
+
+namespace qovemu {
+
+PrinterState::PrinterState(Limits limits, int codePage) : limits_(limits), codePage_(codePage) {}
+
+namespace {
+template <typename Map, typename Value>
+StoreResult storeCapped(Map& map, const std::string& name, Value value, std::size_t maxCount) {
+    auto it = map.find(name);
+    if (it != map.end()) {
+        it->second = std::move(value);
+        return StoreResult::Replaced;
+    }
+    if (map.size() >= maxCount) return StoreResult::TooMany;
+    map.emplace(name, std::move(value));
+    return StoreResult::Stored;
+}
+}  // namespace
+
+StoreResult PrinterState::storeForm(const std::string& name, StoredForm form) {
+    if (form.body.size() > limits_.maxFormBytes) return StoreResult::TooLarge;
+    return storeCapped(forms_, name, std::move(form), limits_.maxForms);
+}
+
+StoreResult PrinterState::storeLogo(const std::string& name, StoredLogo logo) {
+    if (logo.data.size() > limits_.maxLogoBytes) return StoreResult::TooLarge;
+    return storeCapped(logos_, name, std::move(logo), limits_.maxLogos);
+}
+
+const StoredForm* PrinterState::form(const std::string& name) const {
+    auto it = forms_.find(name);
+    return it == forms_.end() ? nullptr : &it->second;
+}
+
+const StoredLogo* PrinterState::logo(const std::string& name) const {
+    auto it = logos_.find(name);
+    return it == logos_.end() ? nullptr : &it->second;
+}
+
+bool PrinterState::execute(const std::string& name, std::uint64_t count) {
+    if (!form(name)) {
+        ++errors_;
+        return false;
+    }
+    // Saturate rather than wrap: the counter only ever grows.
+    const std::uint64_t room = std::numeric_limits<std::uint64_t>::max() - labels_;
+    labels_ += count < room ? count : room;
+    return true;
+}
+
+void PrinterState::restart() {
+    forms_.clear();
+    logos_.clear();
+    ++restarts_;
+}
+
+bool PrinterState::setMenu(const std::string& item, const std::string& value) {
+    auto it = menu_.find(item);
+    if (it != menu_.end()) {
+        it->second = value;
+        return true;
+    }
+    if (menu_.size() >= limits_.maxMenuItems) return false;
+    menu_.emplace(item, value);
+    return true;
+}
+
+void PrinterState::resetMenu() { menu_.clear(); }
+
+std::string PrinterState::statusReport() const {
+    std::string r;
+    r += "STATUS;READY\r\n";
+    r += "LABELS PRINTED;" + std::to_string(labels_) + "\r\n";
+    r += "FORMS STORED;" + std::to_string(forms_.size()) + "\r\n";
+    r += "LOGOS STORED;" + std::to_string(logos_.size()) + "\r\n";
+    r += "ERRORS;" + std::to_string(errors_) + "\r\n";
+    r += "RESTARTS;" + std::to_string(restarts_) + "\r\n";
+    r += "CODEPAGE;" + std::to_string(codePage_) + "\r\n";
+    // Values taken from the host are quoted, so none of them can make a line
+    // end in END before the real end of the report.
+    r += "SNOOP;\"" + snoop_ + "\"\r\n";
+    for (const auto& m : menu_) r += "MENU;\"" + m.first + "\";\"" + m.second + "\"\r\n";
+    r += "END\r\n";
+    return r;
+}
+
+}  // namespace qovemu

@@ -1,0 +1,215 @@
+// The emulator program itself, started as a child on a free port and driven
+// by real TCP clients and through its pty, then stopped with SIGTERM.
+#include <gtest/gtest.h>
+
+#include <arpa/inet.h>
+#include <fcntl.h>
+#include <netinet/in.h>
+#include <poll.h>
+#include <signal.h>
+#include <stdlib.h>
+#include <sys/socket.h>
+#include <sys/wait.h>
+#include <termios.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <fstream>
+#include <sstream>
+#include <string>
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+// Reads from fd until `until` appears in what was read or `ms` pass.
+std::string readUntil(int fd, const std::string& until, int ms, std::string* keep = nullptr) {
+    std::string got = keep ? *keep : std::string();
+    const auto deadline = Clock::now() + std::chrono::milliseconds(ms);
+    while (got.find(until) == std::string::npos) {
+        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count();
+        if (left <= 0) break;
+        pollfd p{fd, POLLIN, 0};
+        if (poll(&p, 1, static_cast<int>(left)) <= 0) break;
+        char buf[4096];
+        const ssize_t n = read(fd, buf, sizeof buf);
+        if (n <= 0) break;
+        got.append(buf, static_cast<std::size_t>(n));
+    }
+    if (keep) *keep = got;
+    return got;
+}
+
+void sendAll(int fd, const std::string& bytes) {
+    std::size_t done = 0;
+    while (done < bytes.size()) {
+        const ssize_t n = write(fd, bytes.data() + done, bytes.size() - done);
+        ASSERT_GT(n, 0);
+        done += static_cast<std::size_t>(n);
+    }
+}
+
+std::string fileText(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::ostringstream s;
+    s << in.rdbuf();
+    return s.str();
+}
+
+class EmulatorProcess : public ::testing::Test {
+protected:
+    void SetUp() override {
+        char pattern[] = "/tmp/qovemu-test-XXXXXX";
+        ASSERT_NE(mkdtemp(pattern), nullptr);
+        dir_ = pattern;
+        int out[2];
+        ASSERT_EQ(pipe(out), 0);
+        pid_ = fork();
+        ASSERT_GE(pid_, 0);
+        if (pid_ == 0) {
+            dup2(out[1], 1);
+            close(out[0]);
+            close(out[1]);
+            const std::string captures = dir_ + "/captures";
+            execl(QOVEMU_PROGRAM, "qovemu", "--port", "0", "--serial", "--capture-dir",
+                  captures.c_str(), "--codepage", "437", "--max-backlog", backlog_,
+                  static_cast<char*>(nullptr));
+            _exit(127);
+        }
+        close(out[1]);
+        stdout_ = out[0];
+        readUntil(stdout_, "\nserial ", 10000, &log_);
+        readUntil(stdout_, "\n", 2000, &log_);  // the serial path's line end... of the serial line
+        const auto at = log_.find("listening 127.0.0.1:");
+        ASSERT_NE(at, std::string::npos) << log_;
+        port_ = std::atoi(log_.c_str() + at + 20);
+        ASSERT_GT(port_, 0);
+        const auto s = log_.find("serial ");
+        ASSERT_NE(s, std::string::npos) << log_;
+        const auto e = log_.find('\n', s);
+        ASSERT_NE(e, std::string::npos) << log_;
+        serial_ = log_.substr(s + 7, e - s - 7);
+    }
+
+    void TearDown() override {
+        if (pid_ > 0 && !stopped_) {
+            kill(pid_, SIGKILL);
+            waitpid(pid_, nullptr, 0);
+        }
+        if (stdout_ >= 0) close(stdout_);
+        const std::string cmd = "rm -rf '" + dir_ + "'";
+        (void)!system(cmd.c_str());
+    }
+
+    int connectTcp(int receiveBuffer = 0) {
+        const int fd = socket(AF_INET, SOCK_STREAM, 0);
+        if (receiveBuffer > 0)
+            setsockopt(fd, SOL_SOCKET, SO_RCVBUF, &receiveBuffer, sizeof receiveBuffer);
+        sockaddr_in a{};
+        a.sin_family = AF_INET;
+        a.sin_port = htons(static_cast<uint16_t>(port_));
+        a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        EXPECT_EQ(connect(fd, reinterpret_cast<sockaddr*>(&a), sizeof a), 0);
+        return fd;
+    }
+
+    // SIGTERM, then the exit status within a few seconds (-1 if it hangs).
+    int stop() {
+        kill(pid_, SIGTERM);
+        readUntil(stdout_, "stopped:", 5000, &log_);
+        readUntil(stdout_, "\x04", 1000, &log_);  // the rest, up to its end of output
+        for (int i = 0; i < 500; ++i) {
+            int status = 0;
+            if (waitpid(pid_, &status, WNOHANG) == pid_) {
+                stopped_ = true;
+                return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+            }
+            usleep(10000);
+        }
+        return -1;
+    }
+
+    const char* backlog_ = "1048576";
+    std::string dir_;
+    pid_t pid_ = -1;
+    int stdout_ = -1;
+    int port_ = 0;
+    std::string serial_;
+    std::string log_;
+    bool stopped_ = false;
+};
+
+TEST_F(EmulatorProcess, ServesTcpAndSerialAndCapturesEveryByte) {
+    const int a = connectTcp();
+    const int b = connectTcp();
+    const std::string job =
+        "~NORMAL\r\n~CREATE;LABEL1;X\r\nBOX\r\n2;10;20;110;220\r\nSTOP\r\nEND\r\n"
+        "~EXECUTE;LABEL1;2\r\n~NORMAL\r\n\r\n";
+    // The status request split over two writes, without a line end.
+    sendAll(a, job + "~NORMAL\r\n~ST");
+    usleep(50000);
+    sendAll(a, "ATUS");
+    const std::string status = readUntil(a, "END\r\n", 5000);
+    EXPECT_NE(status.find("LABELS PRINTED;2\r\n"), std::string::npos) << status;
+    EXPECT_EQ(status.substr(status.size() - 5), "END\r\n");
+
+    // A second connection at the same time sees the same printer.
+    const std::string query("~!I\n OUT \"\x02\"\n", 13);
+    sendAll(b, query);
+    EXPECT_EQ(readUntil(b, "\x02", 5000), std::string("CODEPAGE 437\r\n\x02", 15));
+
+    // The serial side: the restart, then a status request through the pty.
+    const int tty = open(serial_.c_str(), O_RDWR | O_NOCTTY);
+    ASSERT_GE(tty, 0) << serial_;
+    termios tio{};
+    tcgetattr(tty, &tio);
+    cfmakeraw(&tio);
+    tcsetattr(tty, TCSANOW, &tio);
+    sendAll(tty, "\x1b!R\n~NORMAL\r\n~STATUS");
+    const std::string serialStatus = readUntil(tty, "END\r\n", 5000);
+    EXPECT_NE(serialStatus.find("FORMS STORED;0\r\n"), std::string::npos) << serialStatus;
+    EXPECT_NE(serialStatus.find("RESTARTS;1\r\n"), std::string::npos) << serialStatus;
+    close(tty);
+    close(b);  // one connection closed by the host, the other left to the stop
+
+    ASSERT_EQ(stop(), 0) << log_;
+    close(a);
+    EXPECT_NE(log_.find("form LABEL1 stored: 1 elements"), std::string::npos) << log_;
+    EXPECT_NE(log_.find("printed 2 x form LABEL1"), std::string::npos) << log_;
+    EXPECT_NE(log_.find("stopped: 2 labels printed, 0 forms, 0 logos, 0 errors, 1 restarts"),
+              std::string::npos)
+        << log_;
+
+    // Connection 1 is the pty; the TCP connections follow in accept order.
+    EXPECT_EQ(fileText(dir_ + "/captures/conn-002-tcp.bin"), job + "~NORMAL\r\n~STATUS");
+    EXPECT_EQ(fileText(dir_ + "/captures/conn-003-tcp.bin"), query);
+    EXPECT_EQ(fileText(dir_ + "/captures/conn-001-serial.bin"), "\x1b!R\n~NORMAL\r\n~STATUS");
+}
+
+class EmulatorProcessSmallBacklog : public EmulatorProcess {
+protected:
+    EmulatorProcessSmallBacklog() { backlog_ = "4096"; }
+};
+
+TEST_F(EmulatorProcessSmallBacklog, HostThatNeverReadsCannotGrowItsMemory) {
+    const int a = connectTcp(4096);
+    // Many status requests and never a read: the answers back up on the
+    // emulator's side until its backlog cap, then are dropped, and it keeps serving.
+    std::string many;
+    for (int i = 0; i < 2000; ++i) many += "~NORMAL\r\n~STATUS";
+    for (int i = 0; i < 20; ++i) {
+        sendAll(a, many);
+        readUntil(stdout_, "\x04", 100, &log_);  // keep its log flowing
+    }
+    const int b = connectTcp();
+    sendAll(b, "~NORMAL\r\n~STATUS");
+    readUntil(stdout_, "\x04", 500, &log_);
+    const std::string status = readUntil(b, "END\r\n", 5000);
+    EXPECT_NE(status.find("STATUS;READY"), std::string::npos) << status;
+    close(b);
+    EXPECT_EQ(stop(), 0) << log_;
+    EXPECT_NE(log_.find("does not read its answers"), std::string::npos);
+    close(a);
+}
+
+}  // namespace
