@@ -272,8 +272,8 @@ void CommandSession::onCommand(const std::string& raw, std::string& out) {
             return;
         }
         if (printer_.execute(name, copies)) {
-            log("printed " + std::to_string(copies) + " x form " + printable(name) + " (" +
-                std::to_string(printer_.labelsPrinted()) + " labels in all)");
+            log("printed " + std::to_string(copies) + " x form " + printable(name) +
+                " (labels printed in all: " + std::to_string(printer_.labelsPrinted()) + ")");
         } else {
             log("execute of unknown form " + printable(name));
         }

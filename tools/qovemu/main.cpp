@@ -45,6 +45,9 @@ void usage(std::FILE* to) {
         "  --max-capture N       bytes written to one capture file (default 268435456);\n"
         "                        later bytes are interpreted but not written\n"
         "  --help                this text\n"
+        "Lines end in CR, LF or CR LF. ~STATUS is answered as soon as it arrives, without\n"
+        "waiting for a line end. During an image download (~LOGO;name;PCX;DISK) every\n"
+        "byte up to ~RASTEREND is image data.\n"
         "Memory stays bounded: partial lines, partial forms and logos, and answers\n"
         "waiting for a slow host are all capped as above. SIGINT or SIGTERM stop it\n"
         "cleanly (connections closed, captures flushed).\n",

@@ -113,9 +113,9 @@ protected:
         return fd;
     }
 
-    // SIGTERM, then the exit status within a few seconds (-1 if it hangs).
-    int stop() {
-        kill(pid_, SIGTERM);
+    // The signal, then the exit status within a few seconds (-1 if it hangs).
+    int stop(int signal = SIGTERM) {
+        kill(pid_, signal);
         readUntil(stdout_, "stopped:", 5000, &log_);
         readUntil(stdout_, "\x04", 1000, &log_);  // the rest, up to its end of output
         for (int i = 0; i < 500; ++i) {
@@ -207,7 +207,8 @@ TEST_F(EmulatorProcessSmallBacklog, HostThatNeverReadsCannotGrowItsMemory) {
     const std::string status = readUntil(b, "END\r\n", 5000);
     EXPECT_NE(status.find("STATUS;READY"), std::string::npos) << status;
     close(b);
-    EXPECT_EQ(stop(), 0) << log_;
+    EXPECT_EQ(stop(SIGINT), 0) << log_;
+    EXPECT_NE(log_.find("stopped: 0 labels printed"), std::string::npos);
     EXPECT_NE(log_.find("does not read its answers"), std::string::npos);
     close(a);
 }
