@@ -17,6 +17,7 @@
 #include <fstream>
 #include <sstream>
 #include <string>
+#include <vector>
 
 namespace {
 
@@ -71,9 +72,11 @@ protected:
             close(out[0]);
             close(out[1]);
             const std::string captures = dir_ + "/captures";
-            execl(QOVEMU_PROGRAM, "qovemu", "--port", "0", "--serial", "--capture-dir",
-                  captures.c_str(), "--codepage", "437", "--max-backlog", backlog_,
-                  static_cast<char*>(nullptr));
+            std::vector<const char*> args = {"qovemu", "--port", "0", "--serial", "--capture-dir",
+                                             captures.c_str(), "--codepage", "437"};
+            for (const auto& a : extra_) args.push_back(a.c_str());
+            args.push_back(nullptr);
+            execv(QOVEMU_PROGRAM, const_cast<char* const*>(args.data()));
             _exit(127);
         }
         close(out[1]);
@@ -129,7 +132,7 @@ protected:
         return -1;
     }
 
-    const char* backlog_ = "1048576";
+    std::vector<std::string> extra_;  // further options, set by a derived fixture
     std::string dir_;
     pid_t pid_ = -1;
     int stdout_ = -1;
@@ -188,7 +191,7 @@ TEST_F(EmulatorProcess, ServesTcpAndSerialAndCapturesEveryByte) {
 
 class EmulatorProcessSmallBacklog : public EmulatorProcess {
 protected:
-    EmulatorProcessSmallBacklog() { backlog_ = "4096"; }
+    EmulatorProcessSmallBacklog() { extra_ = {"--max-backlog", "4096"}; }
 };
 
 TEST_F(EmulatorProcessSmallBacklog, HostThatNeverReadsCannotGrowItsMemory) {
@@ -211,6 +214,32 @@ TEST_F(EmulatorProcessSmallBacklog, HostThatNeverReadsCannotGrowItsMemory) {
     EXPECT_NE(log_.find("stopped: 0 labels printed"), std::string::npos);
     EXPECT_NE(log_.find("does not read its answers"), std::string::npos);
     close(a);
+}
+
+class EmulatorProcessCaps : public EmulatorProcess {
+protected:
+    EmulatorProcessCaps() { extra_ = {"--max-connections", "1", "--max-capture", "10"}; }
+};
+
+TEST_F(EmulatorProcessCaps, ConnectionsPastTheCapClosedAndCaptureCut) {
+    const int a = connectTcp();
+    const int b = connectTcp();  // the kernel accepts it; the emulator closes it at once
+    char byte = 0;
+    pollfd p{b, POLLIN, 0};
+    ASSERT_EQ(poll(&p, 1, 5000), 1);
+    EXPECT_EQ(read(b, &byte, 1), 0);
+    close(b);
+
+    const std::string job = "~CREATE;F;X\r\nEND\r\n~EXECUTE;F;4\r\n~NORMAL\r\n~STATUS";
+    sendAll(a, job);
+    const std::string status = readUntil(a, "END\r\n", 5000);
+    EXPECT_NE(status.find("LABELS PRINTED;4\r\n"), std::string::npos) << status;
+    EXPECT_EQ(stop(), 0) << log_;
+    close(a);
+    EXPECT_NE(log_.find("refused: 1 open already"), std::string::npos) << log_;
+    EXPECT_NE(log_.find("capture full"), std::string::npos) << log_;
+    // Every byte was still read and understood; only the first 10 were kept.
+    EXPECT_EQ(fileText(dir_ + "/captures/conn-002-tcp.bin"), job.substr(0, 10));
 }
 
 }  // namespace
