@@ -7,6 +7,11 @@ export DEBIAN_FRONTEND=noninteractive
 SUDO=""; [ "$(id -u)" -ne 0 ] && SUDO="sudo"
 
 linux_pkgs="g++ cmake make pkg-config libgtest-dev libgmock-dev libbenchmark-dev cups cups-client cups-daemon libcups2-dev socat"
+# The renderer: barcodes, glyphs, PNG, fonts, and barcode decoding in its tests.
+linux_pkgs="$linux_pkgs libzint-dev libfreetype-dev libpng-dev libzxing-dev fonts-dejavu-core fonts-wqy-microhei"
+# Fuzzing (clang with libFuzzer and the sanitizer runtimes), packaging and docs, Python.
+linux_pkgs="$linux_pkgs clang libclang-rt-14-dev dpkg-dev file zip unzip doxygen"
+linux_pkgs="$linux_pkgs python3-pytest python3-build python3-setuptools python3-wheel python3-pil python3-venv"
 win_pkgs="g++-mingw-w64-x86-64-posix g++-mingw-w64-i686-posix llvm wine64 wine32:i386 libcups2:i386"
 
 pkgs="$linux_pkgs"
