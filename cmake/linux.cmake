@@ -18,6 +18,8 @@ target_link_options(qovlib PRIVATE -Wl,--no-undefined)
 file(GLOB QOV_SIM_SOURCES CONFIGURE_DEPENDS src/platform/sim/*.cpp)
 add_library(qov_sim STATIC ${QOV_SIM_SOURCES} $<TARGET_OBJECTS:qovcore>)
 target_link_libraries(qov_sim PUBLIC qov_headers)
+# The simulation's header is reached by its name, wherever it lives.
+target_include_directories(qov_sim PUBLIC src/platform/sim)
 
 if(EXISTS ${CMAKE_SOURCE_DIR}/tools/qovemu/CMakeLists.txt)
   add_subdirectory(tools/qovemu)
@@ -39,6 +41,7 @@ if(QOV_TESTS)
   if(EXISTS ${CMAKE_SOURCE_DIR}/tests/posix/CMakeLists.txt)
     add_subdirectory(tests/posix)
   endif()
+  add_subdirectory(tests/contract)
 
   find_package(benchmark QUIET)
   if(benchmark_FOUND)
