@@ -240,8 +240,6 @@ TEST(SimSocket, RefusedAndSilentPeers) {
     EXPECT_EQ(os.connect(u, os.inetAddr("10.0.0.9"), 9100), -1);
     EXPECT_EQ(os.selectWritable(u, 5, 0), 0);
     EXPECT_EQ(os.nowMs(), 26000u);
-    EXPECT_EQ(os.inetAddr("10.0.0"), 0xFFFFFFFFu);
-    EXPECT_EQ(os.inetAddr("printer.local"), 0xFFFFFFFFu);
     EXPECT_EQ(os.countCalls("connect tcp:10.0.0.9:9100"), 2);
 }
 
