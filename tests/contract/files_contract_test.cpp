@@ -162,7 +162,10 @@ TYPED_TEST(FilesContract, CancelledReadReportsAbortedAndLeavesTheDataForTheNext)
     EXPECT_TRUE(p.closeHandle(h));
 }
 
-TYPED_TEST(FilesContract, ClosingTheHandleEndsItsPendingReadAsAborted) {
+// Closing ends a pending request: its event is set and it fails with what
+// the device reports (aborted; a pipe whose end closed: broken pipe). The
+// library cancels before it closes, so only the ending is relied on.
+TYPED_TEST(FilesContract, ClosingTheHandleEndsItsPendingRead) {
     Platform& p = this->p;
     Handle h = this->openPipe(kFlagOverlapped);
     ASSERT_NE(h, kInvalidHandle);
@@ -177,7 +180,8 @@ TYPED_TEST(FilesContract, ClosingTheHandleEndsItsPendingReadAsAborted) {
     EXPECT_EQ(p.waitForSingleObject(ev, 1000), WaitResult::Signaled);
     std::uint32_t n = 1;
     EXPECT_FALSE(p.getOverlappedResult(h, &ov, &n, true));
-    EXPECT_EQ(p.lastError(), kErrorOperationAborted);
+    EXPECT_NE(p.lastError(), kErrorIoIncomplete);
+    EXPECT_NE(p.lastError(), kErrorSuccess);
     EXPECT_EQ(buf[0], '\0');
     EXPECT_TRUE(p.closeHandle(ev));
 }

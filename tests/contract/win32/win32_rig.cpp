@@ -36,7 +36,13 @@ Win32Rig::~Win32Rig() {
     RemoveDirectoryA(dir_.c_str());
 }
 
-std::int64_t Win32Rig::nowMs() { return static_cast<std::int64_t>(GetTickCount64()); }
+// The performance counter: the tick count moves in steps of 10 to 16 ms.
+std::int64_t Win32Rig::nowMs() {
+    LARGE_INTEGER now, frequency;
+    QueryPerformanceCounter(&now);
+    QueryPerformanceFrequency(&frequency);
+    return static_cast<std::int64_t>(now.QuadPart * 1000 / frequency.QuadPart);
+}
 
 std::int64_t Win32Rig::calendarNow() { return static_cast<std::int64_t>(std::time(nullptr)); }
 
@@ -70,13 +76,18 @@ std::string Win32Rig::addPipe() {
 
 // The backend has opened the client end by now; the server end only
 // acknowledges it (ConnectNamedPipe then reports "already connected").
-void Win32Rig::connectPipe() {
-    if (!ConnectNamedPipe(pipe_, nullptr) && GetLastError() != ERROR_PIPE_CONNECTED)
-        throw std::runtime_error("the pipe has no client");
+// False when the client has closed its end again.
+bool Win32Rig::connectPipe() {
+    if (ConnectNamedPipe(pipe_, nullptr)) return true;
+    DWORD e = GetLastError();
+    if (e == ERROR_PIPE_CONNECTED) return true;
+    if (e == ERROR_NO_DATA) return false;
+    throw std::runtime_error("the pipe has no client");
 }
 
 void Win32Rig::pipePut(const std::string& bytes) {
-    connectPipe();
+    // Bytes sent after the backend closed its end reach nobody.
+    if (!connectPipe()) return;
     DWORD n = 0;
     if (!WriteFile(pipe_, bytes.data(), static_cast<DWORD>(bytes.size()), &n, nullptr) ||
         n != bytes.size())
@@ -84,7 +95,7 @@ void Win32Rig::pipePut(const std::string& bytes) {
 }
 
 std::string Win32Rig::pipeTake(std::size_t size) {
-    connectPipe();
+    if (!connectPipe()) return {};
     std::string out;
     const std::int64_t end = nowMs() + 2000;
     while (out.size() < size && nowMs() < end) {

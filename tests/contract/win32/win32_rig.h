@@ -42,7 +42,7 @@ public:
     void peerClose() { peer_->hangUp(); }
 
 private:
-    void connectPipe();
+    bool connectPipe();
 
     std::string dir_;
     void* pipe_ = nullptr;  // the server end (HANDLE)
