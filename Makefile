@@ -3,7 +3,7 @@
 SHELL := /bin/bash
 JOBS ?= $(shell nproc)
 
-.PHONY: all deps build build-asan test unit-tests demo bench clean
+.PHONY: all deps build build-asan test unit-tests demo bench docs clean
 
 all: build
 
@@ -50,6 +50,14 @@ demo: deps build
 
 bench: build
 	@for b in build/linux/bench_*; do [ -x "$$b" ] && "$$b"; done
+
+# The API reference from include/qovlib.h: build/docs/html/index.html. Any
+# doxygen warning (an undocumented export or parameter) fails it.
+docs:
+	@command -v doxygen >/dev/null || bash scripts/deps.sh linux
+	mkdir -p build/docs
+	doxygen docs/Doxyfile
+	@echo "API reference: build/docs/html/index.html"
 
 clean:
 	rm -rf build
