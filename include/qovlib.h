@@ -47,8 +47,8 @@
  * one transport can be open at once (for example `openethernet` after a
  * spooler open); every operation then tests the flags in a fixed order of its
  * own and uses the first one set. Each function states its order. The plain
- * sends refuse (result 0) while the connection-open flag is 0; no close
- * clears it, only the next open that starts over or fails.
+ * command and binary sends refuse (result 0) while the connection-open flag
+ * is 0; no close clears it, only the next open that starts over or fails.
  *
  * There are no threads, locks or callbacks in the library. Every call runs on
  * the caller's thread and all state (connection record, receive buffer, reply
@@ -100,7 +100,7 @@
  * | `openethernet_async` | 5 s |
  * | a network send | every byte is written; gives up (result 0) after 30 s in which the printer accepted no byte, or when the connection fails |
  * | a USB write on a handle opened for overlapped I/O, a COM write | until the system completes it (no time-out of the library's own) |
- * | `QOVA_Read` | per request 5,000 ms (USB, COM); a network read ends after 5 whole calendar seconds |
+ * | `QOVA_Read` | per request 5,000 ms (USB, COM); a network read ends once 5 whole calendar seconds have passed (within about 7 s) |
  * | `QOVA_Read_withTimeout` | the caller's limits; see its description |
  * | the USB chunk readers | their fixed pause plus 5,000 ms |
  * | `ethernetprintercodepage`, `usbprintercodepage` | 5 s, plus the pauses |
@@ -169,9 +169,11 @@
  * @defgroup conn Connections
  * @brief Opening and closing the current connection and the five slots.
  *
- * The opens by name and by USB position close the current connection first
- * (`closeport`) where they say so; the Ethernet, slot and serial set-up opens
- * do not. Which flags each open sets decides where later sends go.
+ * `openport`, `openport_async`, `openport_usbid`, `openport_usbid_async` and
+ * `compareport` close the current connection first (`closeport`); the
+ * Ethernet opens, `openportmult`, `openusbportmult`, `opencomport` and
+ * `driver_portname` do not. Which flags each open sets decides where later
+ * sends go.
  */
 
 /**
@@ -730,7 +732,9 @@ QOVLIB_API int sendBinaryDataNoCRLF(const char* data, int length);
  *         more replies, the fixed texts for ever. Do not modify or free it.
  * @note A USB read ends at the terminator, at the first request that stays
  *       pending for its 5,000 ms or brings nothing for as long, or after
- *       65,536 bytes. A network read takes at most about 6 s.
+ *       65,536 bytes. A network read ends within about 7 s (5 whole
+ *       calendar seconds, and a receive on a socket of `openethernet` waits
+ *       up to 1 s).
  * @par On Linux
  * A request on a silent USB printer completes with 0 bytes after 5,000 ms,
  * as on Windows.
@@ -747,7 +751,8 @@ QOVLIB_API const char* QOVA_Read(const char* terminator);
  *                    overlapped I/O always waits 5,000 ms). For a network
  *                    connection the whole read ends after waitTimeout / 1000
  *                    whole seconds (integer division; 1 when that is 0).
- *                    A negative value waits without limit for one request.
+ *                    A negative value is taken as unsigned milliseconds:
+ *                    -1 waits for one request without limit.
  * @param delayBefore Milliseconds of pause before each request (COM and
  *                    overlapped USB only); negative counts as 0.
  * @param delayAfter  Milliseconds of pause after each request (COM and
@@ -1915,7 +1920,8 @@ QOVLIB_API int usbportwrite(char* text);
  * All boxes have the caption "Error Message". Clears the receive buffer.
  *
  * @param text Text to send. NULL returns 0.
- * @return 1 when the exchange ended; 0 for a NULL text.
+ * @return 1 when the exchange ended; 0 for a NULL text, or when the send of
+ *         the text gave up (see @ref send; nothing is received then).
  * @note On a socket of `openethernet` each receive waits up to 1 s, so the
  *       exchange ends about 1 s after the printer's last data; on the
  *       non-blocking socket of `openethernet_async` the first receive without
@@ -1953,8 +1959,8 @@ QOVLIB_API bool UsbRead_judge(void* handle, char* terminator);
  * @param handle      A handle opened on the printer's USB device (Linux: a
  *                    file descriptor cast to a pointer).
  * @param terminator  Text that ends the answer. NULL counts as empty.
- * @param waitTimeout Milliseconds to wait for one pending request; negative
- *                    waits without limit.
+ * @param waitTimeout Milliseconds to wait for one pending request; a
+ *                    negative value is taken as unsigned (-1: no limit).
  * @retval true  The read ended.
  * @retval false The read could not start.
  */
@@ -2058,8 +2064,9 @@ QOVLIB_API int QOVA_SetupStatus_Mult(int slot, int mode);
  * printer's STX.
  *
  * @return The answer, in the library's receive buffer: valid until the next
- *         read or query. Empty when the answer had not fully arrived after
- *         the 500 ms, or was empty.
+ *         read or query. Empty when the read request did not complete at
+ *         once (no answer waiting after the 500 ms on a port opened for
+ *         overlapped I/O) or brought nothing.
  * @note Blocks for the write (no time-out) and 500 ms.
  */
 QOVLIB_API char* comportprintercodepage(void);
