@@ -29,7 +29,7 @@ posix-tests: build build-asan
 	ctest --preset linux -L posix
 	ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 ctest --preset linux-asan -L posix
 
-test: deps unit-tests posix-tests wine-tests
+test: deps unit-tests posix-tests wine-tests docs
 
 # QOVLIB.dll for x64 and x86 (MinGW-w64), with the Wine test program and the
 # Windows example.
