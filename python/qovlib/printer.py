@@ -42,7 +42,7 @@ class Printer:
 
     @classmethod
     def _open_with(cls, transport: str, target: str, opener: Callable[[], int], ok: int,
-                   close: Callable[[], object]) -> "Printer":
+                   close: Callable[[], object], on_failure: Optional[Callable[[], object]] = None) -> "Printer":
         with _state.LOCK:
             if _state.current is not None:
                 raise StateError(
@@ -50,24 +50,34 @@ class Printer:
                     "the library has one current connection: close it first")
             result = opener()
             if result != ok:
+                if on_failure is not None:
+                    on_failure()
                 raise OpenError(transport, target, result)
             printer = cls(transport, target, close)
             _state.current = printer
             return printer
 
     @classmethod
-    def tcp(cls, address: str, port: int = 9100, *, close_delay: int = 1000) -> "Printer":
-        """Connects to a printer over TCP (``openethernet``).
+    def tcp(cls, address: str, port: int = 9100, *, close_delay: int = 1000,
+            nonblocking: bool = False) -> "Printer":
+        """Connects to a printer over TCP (``openethernet``, or with
+        *nonblocking* ``openethernet_async``).
 
         *address* may be a host name; it is resolved to an IPv4 address first,
         since the library takes dotted IPv4 addresses only. *close_delay* is
         the time in ms given to the printer to take the last data before the
         socket is closed (``closeethernetport``; ``closeport`` uses 1000).
 
-        The socket has send and receive time-outs of 1 s: a read during which
-        the printer sends nothing for a second fails with :class:`ReadError`,
-        and every later read on this connection fails too, until the next
-        open (the library's socket error flag).
+        The two sockets read differently, as the library defines them:
+
+        - blocking (the default): send and receive time-outs of 1 s. A read
+          during which the printer sends nothing for a second fails with
+          :class:`ReadError`, and so does every later read on this connection
+          until the next open (the library's socket error flag);
+        - non-blocking: the connect waits at most 5 s; a read polls every
+          100 ms until its time limit and then raises :class:`ReadTimeout`.
+          Each send is one non-blocking send: what the socket cannot take at
+          once is lost (fine for forms and commands, not for large images).
 
         Raises :class:`OpenError` (a ``ConnectionError``) when the connection
         cannot be made.
@@ -78,9 +88,12 @@ class Printer:
             ipv4 = socket.getaddrinfo(address, port, socket.AF_INET, socket.SOCK_STREAM)[0][4][0]
         except (socket.gaierror, UnicodeError) as error:
             raise OpenError("tcp", f"{address}:{port}", 1, f"cannot resolve the address ({error})") from None
+        opener = exports.openethernet_async if nonblocking else exports.openethernet
         return cls._open_with(
-            "tcp", f"{address}:{port}", lambda: exports.openethernet(ipv4, port), 0,
-            lambda: exports.closeethernetport(close_delay))
+            "tcp", f"{address}:{port}", lambda: opener(ipv4, port), 0,
+            lambda: exports.closeethernetport(close_delay),
+            # A failed non-blocking connect leaves its socket open; close it.
+            (lambda: exports.closeethernetport(0)) if nonblocking else None)
 
     @classmethod
     def port(cls, name: str) -> "Printer":
@@ -159,7 +172,8 @@ class Printer:
         ``QOVA_Read_withTimeout``).
 
         *timeout* is the wait for one read request; on a network connection
-        it is also the overall limit, counted in whole seconds (at least 1).
+        it is also the overall limit, in whole seconds (at least 1) of the
+        calendar clock, so a limit of n ends after n - 1 to n seconds.
         *delay_before* and *delay_after* (ms) are slept around each USB or
         serial read request. Without *timeout* the library's own timings
         apply (5 s).
