@@ -3,11 +3,14 @@ the argument and result conversions that cross into C."""
 from __future__ import annotations
 
 import ctypes
+import os
 import re
 import subprocess
+from pathlib import Path
 
 import pytest
 
+import qovlib
 from qovlib import exports
 
 from conftest import REPO
@@ -52,6 +55,13 @@ class TestTable:
         for export in exports.EXPORTS:
             assert callable(getattr(exports, export.key)), export.key
             assert export.key in exports.__all__
+
+
+@pytest.mark.skipif(not os.environ.get("QOVLIB_EXPECT_INSTALLED"), reason="runs on the installed wheel only")
+def test_the_installed_wheel_loads_the_library_it_bundles():
+    package = Path(qovlib.__file__).resolve().parent
+    assert str(package).startswith(str(Path(os.environ["QOVLIB_EXPECT_INSTALLED"]).resolve()))
+    assert Path(exports.library()._name).resolve() == package / "libqovlib.so"
 
 
 class TestConversions:
