@@ -56,6 +56,12 @@ class TestTable:
             assert callable(getattr(exports, export.key)), export.key
             assert export.key in exports.__all__
 
+    def test_type_stub_is_up_to_date(self):
+        from qovlib import _stubgen
+
+        stub = Path(exports.__file__).with_name("exports.pyi")
+        assert stub.read_text() == _stubgen.render(), "regenerate: python3 -m qovlib._stubgen > qovlib/exports.pyi"
+
 
 @pytest.mark.skipif(not os.environ.get("QOVLIB_EXPECT_INSTALLED"), reason="runs on the installed wheel only")
 def test_the_installed_wheel_loads_the_library_it_bundles():
