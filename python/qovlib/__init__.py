@@ -26,7 +26,7 @@ from .errors import (FormError, LibraryNotFoundError, OpenError, PreviewError, Q
                      ReadTimeout, RendererNotFoundError, SendError, StateError)
 from .form import CODE_PAGES, Barcode, Form
 from .logo import Logo, logo_from_image
-from .preview import find_qovpreview, preview
+from .rendering import find_qovpreview, preview
 from .printer import Printer, current
 
 __version__ = "2.03"

@@ -40,6 +40,7 @@ import threading
 from typing import Any, Callable, Dict, List, NamedTuple, Optional, Tuple, Union
 
 from ._loader import IS_WINDOWS, ansi_codec, load_library
+from .errors import LibraryNotFoundError
 
 Text = Union[str, bytes]
 
@@ -378,7 +379,7 @@ def _declare(lib: ctypes.CDLL) -> Dict[str, Any]:
         try:
             fn = getattr(lib, export.symbol())
         except AttributeError:
-            raise OSError(f"{lib._name} lacks {export.name} ({export.symbol()})") from None
+            raise LibraryNotFoundError(f"{lib._name} lacks {export.name} ({export.symbol()})") from None
         fn.restype = _RESULT[export.result][0]
         fn.argtypes = [_ARG[kind][0] for _, kind in export.params]
         functions[export.key] = fn

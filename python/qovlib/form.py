@@ -264,6 +264,6 @@ class Form:
         PNG file *path*, and returns it. *logos* are the logo definitions the
         form places (:func:`qovlib.logo_from_image`). Raises
         :class:`RendererNotFoundError` when ``qovpreview`` is not installed."""
-        from .preview import render_form
+        from .rendering import render_form
 
         return render_form(self.text(), Path(path), logos=logos, dpi=dpi, paper=paper)

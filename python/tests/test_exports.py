@@ -6,6 +6,7 @@ import ctypes
 import os
 import re
 import subprocess
+import sys
 from pathlib import Path
 
 import pytest
@@ -68,6 +69,19 @@ def test_the_installed_wheel_loads_the_library_it_bundles():
     package = Path(qovlib.__file__).resolve().parent
     assert str(package).startswith(str(Path(os.environ["QOVLIB_EXPECT_INSTALLED"]).resolve()))
     assert Path(exports.library()._name).resolve() == package / "libqovlib.so"
+
+
+def test_a_library_that_cannot_be_loaded_is_a_clear_error(tmp_path):
+    # A process of its own: the library loads once per process.
+    script = ("import qovlib\n"
+              "try:\n    qovlib.exports.dllversion()\n"
+              "except qovlib.LibraryNotFoundError as e:\n    print('not found:', e)\n")
+    env = dict(os.environ, QOVLIB_LIBRARY=str(tmp_path / "libqovlib.so"),
+               PYTHONPATH=str(Path(qovlib.__file__).resolve().parents[1]))
+    run = subprocess.run([sys.executable, "-c", script], env=env, capture_output=True, text=True, timeout=60,
+                         cwd=tmp_path)
+    assert run.stdout.startswith("not found: cannot load the QOVLIB library; set QOVLIB_LIBRARY")
+    assert str(tmp_path / "libqovlib.so") in run.stdout
 
 
 class TestConversions:
