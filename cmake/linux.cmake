@@ -19,6 +19,9 @@ file(GLOB QOV_SIM_SOURCES CONFIGURE_DEPENDS src/platform/sim/*.cpp)
 add_library(qov_sim STATIC ${QOV_SIM_SOURCES} $<TARGET_OBJECTS:qovcore>)
 target_link_libraries(qov_sim PUBLIC qov_headers)
 
+# The label renderer and its CLI (before the emulator, which draws with it).
+add_subdirectory(tools/qovrender)
+add_subdirectory(tools/qovpreview)
 if(EXISTS ${CMAKE_SOURCE_DIR}/tools/qovemu/CMakeLists.txt)
   add_subdirectory(tools/qovemu)
 endif()

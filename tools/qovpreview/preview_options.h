@@ -1,0 +1,27 @@
+// qovpreview's command line and the names of the files it writes.
+#pragma once
+
+#include <string>
+#include <vector>
+
+namespace qovpreview {
+
+struct Options {
+    int dpi = 203;
+    int paperWidthMils = 0;   // 0: the printer's default until the input sets it
+    int paperLengthMils = 0;
+    std::string outDir = ".";
+    std::vector<std::string> files;
+    bool help = false;
+};
+
+// False with a message for the user when the command line is wrong.
+bool parseOptions(int argc, const char* const* argv, Options& out, std::string& error);
+
+// "--paper 4x6" or "4.25x2.5": inches, into thousandths of an inch.
+bool parsePaper(const std::string& text, int& widthMils, int& lengthMils);
+
+// NNN-<form name>.png with the name made safe for a file name.
+std::string labelFileName(long long number, const std::string& form);
+
+}  // namespace qovpreview
