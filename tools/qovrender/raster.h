@@ -32,6 +32,7 @@ public:
     bool operator==(const Raster& o) const {
         return width_ == o.width_ && height_ == o.height_ && bits_ == o.bits_;
     }
+    bool operator!=(const Raster& o) const { return !(*this == o); }
 
 private:
     int width_ = 0;
