@@ -63,7 +63,9 @@ GlyphDrawer::Face* GlyphDrawer::face(const std::string& path) {
     }
     f->twoByte = path == m_.twoByteFont;
     const double em = f->face->units_per_EM ? f->face->units_per_EM : 2048;
-    if (FT_Load_Char(f->face, '0', FT_LOAD_NO_SCALE) == 0 && f->face->glyph->advance.x > 0)
+    if (f->twoByte)
+        f->advance = 1.0;  // ideographs fill the em square
+    else if (FT_Load_Char(f->face, '0', FT_LOAD_NO_SCALE) == 0 && f->face->glyph->advance.x > 0)
         f->advance = f->face->glyph->advance.x / em;
     else if (f->face->max_advance_width > 0)
         f->advance = f->face->max_advance_width / em;

@@ -51,16 +51,15 @@ Box inkBox(const qovrender::Raster& r, int x0, int y0, int x1, int y1) {
     return b;
 }
 
-std::vector<std::string> decode(const qovrender::Raster& r) {
-    // The ink with a white margin: some detectors search from the centre.
-    const Box ink = inkBox(r);
-    if (ink.empty()) return {};
+namespace {
+
+std::vector<std::string> decodeArea(const qovrender::Raster& r, const Box& area) {
     const int margin = 40;
-    const int w = ink.width() + 2 * margin, h = ink.height() + 2 * margin;
+    const int w = area.width() + 2 * margin, h = area.height() + 2 * margin;
     std::vector<std::uint8_t> gray(static_cast<std::size_t>(w) * h, 255);
-    for (int y = ink.top; y <= ink.bottom; ++y)
-        for (int x = ink.left; x <= ink.right; ++x)
-            if (r.get(x, y)) gray[static_cast<std::size_t>(y - ink.top + margin) * w + x - ink.left + margin] = 0;
+    for (int y = area.top; y <= area.bottom; ++y)
+        for (int x = area.left; x <= area.right; ++x)
+            if (r.get(x, y)) gray[static_cast<std::size_t>(y - area.top + margin) * w + x - area.left + margin] = 0;
     ZXing::DecodeHints hints;
     hints.setTryHarder(true);
     hints.setTryRotate(true);
@@ -68,6 +67,18 @@ std::vector<std::string> decode(const qovrender::Raster& r) {
     for (const auto& result : ZXing::ReadBarcodes(ZXing::ImageView(gray.data(), w, h, ZXing::ImageFormat::Lum), hints))
         if (result.isValid()) out.push_back(result.text());
     return out;
+}
+
+}  // namespace
+
+std::vector<std::string> decode(const qovrender::Raster& r) {
+    // The ink with a white margin first (some detectors search from the
+    // centre), then the whole label as a scanner would see it.
+    const Box ink = inkBox(r);
+    if (ink.empty()) return {};
+    auto found = decodeArea(r, ink);
+    if (found.empty()) found = decodeArea(r, Box{0, 0, r.width() - 1, r.height() - 1});
+    return found;
 }
 
 }  // namespace qovtest
