@@ -63,7 +63,7 @@ int main(int argc, char** argv) {
             std::fprintf(stderr, "%s:%lld: %s\n", file.c_str(), line, text.c_str());
         };
         auto onLabel = [&](const qovrender::PrintedLabel& label) {
-            const std::string name = qovpreview::labelFileName(++number, label.form);
+            const std::string name = qovrender::labelFileName(++number, label.form);
             const std::string path = options.outDir + "/" + name;
             std::vector<std::uint8_t> png;
             std::string why;

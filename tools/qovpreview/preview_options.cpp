@@ -68,17 +68,4 @@ bool parseOptions(int argc, const char* const* argv, Options& out, std::string& 
     return true;
 }
 
-std::string labelFileName(long long number, const std::string& form) {
-    char prefix[32];
-    std::snprintf(prefix, sizeof prefix, "%03lld-", number);
-    std::string name;
-    for (char c : form.substr(0, 64)) {
-        const bool safe = (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '_' ||
-                          c == '-' || (c == '.' && !name.empty());
-        name += safe ? c : '_';
-    }
-    if (name.empty()) name = "label";
-    return prefix + name + ".png";
-}
-
 }  // namespace qovpreview

@@ -1,4 +1,4 @@
-// qovpreview's command line and the names of the files it writes.
+// qovpreview's command line.
 #pragma once
 
 #include <string>
@@ -20,8 +20,5 @@ bool parseOptions(int argc, const char* const* argv, Options& out, std::string& 
 
 // "--paper 4x6" or "4.25x2.5": inches, into thousandths of an inch.
 bool parsePaper(const std::string& text, int& widthMils, int& lengthMils);
-
-// NNN-<form name>.png with the name made safe for a file name.
-std::string labelFileName(long long number, const std::string& form);
 
 }  // namespace qovpreview

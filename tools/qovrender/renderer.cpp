@@ -171,7 +171,12 @@ void Renderer::onCommand(const std::string& line) {
         rasterTrailer_ = false;
         if (line == "END") return;  // the END after ~RASTEREND belongs to the download
     }
-    if (line[0] == '\x1b') return;  // escape sequences: printer control, nothing to draw
+    if (startsWith(line, "\x1b!R")) {  // restart: the printer forgets its forms and logos
+        memory_->forms.clear();
+        memory_->logos.clear();
+        return;
+    }
+    if (line[0] == '\x1b') return;  // other escape sequences: printer control, nothing to draw
     if (line == "~NORMAL" || line == "~!I" || startsWith(line, "OUT")) return;
     if (startsWith(line, "~PAPER;")) {
         const std::string what = line.substr(7);

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include "png_io.h"
 #include "preview_options.h"
 
 using qovpreview::Options;
@@ -49,9 +50,9 @@ TEST(PreviewOptions, WrongCommandLinesAreRefusedWithAReason) {
 }
 
 TEST(PreviewOptions, FileNamesAreNumberedAndSafe) {
-    EXPECT_EQ(qovpreview::labelFileName(1, "DEMO"), "001-DEMO.png");
-    EXPECT_EQ(qovpreview::labelFileName(12, "a/b c"), "012-a_b_c.png");
-    EXPECT_EQ(qovpreview::labelFileName(3, ".."), "003-_..png");
-    EXPECT_EQ(qovpreview::labelFileName(1000, ""), "1000-label.png");
-    EXPECT_EQ(qovpreview::labelFileName(5, "\xE4\xB8\xAD"), "005-___.png");
+    EXPECT_EQ(qovrender::labelFileName(1, "DEMO"), "001-DEMO.png");
+    EXPECT_EQ(qovrender::labelFileName(12, "a/b c"), "012-a_b_c.png");
+    EXPECT_EQ(qovrender::labelFileName(3, ".."), "003-_..png");
+    EXPECT_EQ(qovrender::labelFileName(1000, ""), "1000-label.png");
+    EXPECT_EQ(qovrender::labelFileName(5, "\xE4\xB8\xAD"), "005-___.png");
 }
