@@ -178,7 +178,7 @@ bool drawBarcode(const BarcodeElement& b, int dpi, const ModelMetrics& m, GlyphD
     TextRun run;
     decodeUtf8(out.readable, run.text) || (run.text = decodeLegacy(out.readable, b.font.symset), true);
     run.font = b.font;
-    run.cellH = std::max(1LL, band * 7 / 10);
+    run.cellH = std::max(1LL, band * 6 / 10);
     const long long chars = std::max<long long>(1, static_cast<long long>(run.text.size()));
     run.cellW = std::max(1LL, std::min<long long>(std::lround(m.cellWidthMils * dpi / 1000.0), symbol.width() / chars));
     const long long textWidth = glyphs.width(run);
@@ -189,7 +189,7 @@ bool drawBarcode(const BarcodeElement& b, int dpi, const ModelMetrics& m, GlyphD
     const long long bandTop = b.humanReadable == 2 ? 0 : symbol.height();
     Orientation o;
     o.originX = (width - textWidth) / 2;
-    o.originY = bandTop + band - (band - run.cellH) / 2 - band / 10;
+    o.originY = bandTop + band * 85 / 100;  // a gap above the capitals, room for descenders
     glyphs.draw(all, o, run, true);
     out.picture = std::move(all);
     return true;
