@@ -51,5 +51,8 @@ if(QOV_TESTS)
       add_executable(${name} ${b})
       target_link_libraries(${name} PRIVATE qov_sim benchmark::benchmark)
     endforeach()
+    # The renderer's benchmark (its own folder: it links the renderer, not the library).
+    add_executable(bench_render bench/render/bench_render.cpp)
+    target_link_libraries(bench_render PRIVATE qovrender benchmark::benchmark)
   endif()
 endif()
