@@ -157,7 +157,7 @@ bool drawBarcode(const BarcodeElement& b, int dpi, const ModelMetrics& m, GlyphD
             rowHeights[static_cast<std::size_t>(r)] = h;
             height += h;
         }
-        if (width > m.maxRasterColumns * 4LL || height > m.maxRasterRows) {
+        if (width > m.maxRasterRows || height > m.maxRasterRows || width * height > m.maxSymbolDots) {
             error = "symbol larger than the label";
             return false;
         }

@@ -111,7 +111,10 @@ const GlyphDrawer::Glyph* GlyphDrawer::glyph(Face* f, unsigned index, long long 
     const auto key = std::make_tuple(f, index, xPpem64, yPpem64, bold, slant);
     auto it = cache_.find(key);
     if (it != cache_.end()) return &it->second;
-    if (cache_.size() >= m_.maxGlyphCache) cache_.clear();
+    if (cache_.size() >= m_.maxGlyphCache || cacheBytes_ > m_.maxGlyphCacheBytes) {
+        cache_.clear();
+        cacheBytes_ = 0;
+    }
     FT_Face face = f->face;
     if (FT_Set_Char_Size(face, static_cast<FT_F26Dot6>(xPpem64), static_cast<FT_F26Dot6>(yPpem64), 72, 72) != 0)
         return nullptr;
@@ -141,6 +144,7 @@ const GlyphDrawer::Glyph* GlyphDrawer::glyph(Face* f, unsigned index, long long 
         }
     }
     FT_Set_Transform(face, nullptr, nullptr);
+    cacheBytes_ += g.bits.size() + sizeof g;
     return &(cache_[key] = std::move(g));
 }
 
@@ -181,6 +185,15 @@ int GlyphDrawer::draw(Raster& r, const Orientation& o, const TextRun& run, bool 
             }
             const Glyph* g = glyph(f, index, std::max(64L, std::lround(xPpem * 64)), std::max(64L, std::lround(yPpem * 64)),
                                    run.font.bold, run.font.slant);
+            // Glyphs wholly outside the picture cost nothing (long texts of huge characters).
+            long long ax, ay, bx, by;
+            if (g) {
+                o.map(x + g->left, -g->top, ax, ay);
+                o.map(x + g->left + g->width - 1, g->rows - 1 - g->top, bx, by);
+                if (std::max(ax, bx) < 0 || std::max(ay, by) < 0 || std::min(ax, bx) >= r.width() ||
+                    std::min(ay, by) >= r.height())
+                    g = nullptr;
+            }
             if (g) {
                 for (int gy = 0; gy < g->rows; ++gy)
                     for (int gx = 0; gx < g->width; ++gx)

@@ -55,6 +55,7 @@ private:
     void* library_ = nullptr;  // FT_Library
     std::map<std::string, std::unique_ptr<Face>> faces_;
     std::map<std::tuple<Face*, unsigned, long long, long long, bool, int>, Glyph> cache_;
+    std::size_t cacheBytes_ = 0;
     std::string error_;
 };
 

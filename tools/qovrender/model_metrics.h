@@ -67,7 +67,9 @@ struct ModelMetrics {
     long long maxLogoDots = 8LL * 1000 * 1000;  // one logo's height times width
     long long maxCopies = 1000000;
     std::size_t maxElementsPerLabel = 10000;
-    std::size_t maxGlyphCache = 4096;
+    std::size_t maxGlyphCache = 4096;                    // glyphs kept drawn
+    std::size_t maxGlyphCacheBytes = 64 * 1024 * 1024;   // and their dots
+    long long maxSymbolDots = 8000LL * 8000;             // one barcode's picture
 };
 
 // The metrics the renderer uses unless told otherwise.

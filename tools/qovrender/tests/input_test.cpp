@@ -115,3 +115,14 @@ TEST(Input, LinesFormsAndElementsAreCapped) {
     ASSERT_EQ(out.labels.size(), 1u);
     EXPECT_EQ(out.labels[0].summary, "0 text, 3 lines");
 }
+
+TEST(Input, HugeSymbolsAndHugeTextsStayBounded) {
+    const auto qr = render(form("Q", {"BARCODE", "QRCODE;X100;1;1", "*" + std::string(2000, '7') + "*", "STOP"}));
+    ASSERT_EQ(qr.labels.size(), 1u);
+    EXPECT_TRUE(qr.noted("symbol larger than the label"));
+    // 3,000 characters two inches tall: the ones past the label are not drawn.
+    const auto text = render(form("T", {"ALPHA", "20;1;20;20;*" + std::string(3000, 'W') + "*", "STOP"}));
+    ASSERT_EQ(text.labels.size(), 1u);
+    EXPECT_GT(text.labels[0].picture.inkCount(), 0);
+    EXPECT_TRUE(render(form("T", {"ALPHA", "1;1;101;1;*W*", "STOP"})).noted("expansion out of range"));
+}
