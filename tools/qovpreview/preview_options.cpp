@@ -8,7 +8,8 @@ namespace qovpreview {
 
 namespace {
 
-bool parseInches(const std::string& text, int& mils) {
+// Thousandths of an inch ("4000"), or inches with a decimal point ("4.25").
+bool parseLength(const std::string& text, int& mils) {
     if (text.empty() || text.size() > 12) return false;
     int dots = 0;
     for (char c : text) {
@@ -16,10 +17,11 @@ bool parseInches(const std::string& text, int& mils) {
         else if (c < '0' || c > '9') return false;
     }
     if (dots > 1 || text == ".") return false;
-    const double inches = std::strtod(text.c_str(), nullptr);
-    if (!(inches > 0) || inches > 1000) return false;
-    mils = static_cast<int>(std::lround(inches * 1000));
-    return mils > 0;
+    const double value = std::strtod(text.c_str(), nullptr);
+    const double m = dots ? value * 1000 : value;
+    if (!(m >= 100) || m > 1000000) return false;
+    mils = static_cast<int>(std::lround(m));
+    return true;
 }
 
 }  // namespace
@@ -27,7 +29,7 @@ bool parseInches(const std::string& text, int& mils) {
 bool parsePaper(const std::string& text, int& widthMils, int& lengthMils) {
     const std::size_t x = text.find_first_of("xX");
     if (x == std::string::npos) return false;
-    return parseInches(text.substr(0, x), widthMils) && parseInches(text.substr(x + 1), lengthMils);
+    return parseLength(text.substr(0, x), widthMils) && parseLength(text.substr(x + 1), lengthMils);
 }
 
 bool parseOptions(int argc, const char* const* argv, Options& out, std::string& error) {
@@ -45,7 +47,7 @@ bool parseOptions(int argc, const char* const* argv, Options& out, std::string& 
             out.dpi = std::atoi(v.c_str());
         } else if (arg == "--paper") {
             if (!hasNext || !parsePaper(argv[++i], out.paperWidthMils, out.paperLengthMils)) {
-                error = "--paper takes WxL in inches, such as 4x6 or 4.25x2.5";
+                error = "--paper takes WxL in thousandths of an inch (4000x6000) or in inches with a decimal point (4.0x6.0)";
                 return false;
             }
         } else if (arg == "--out") {

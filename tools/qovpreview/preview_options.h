@@ -18,7 +18,8 @@ struct Options {
 // False with a message for the user when the command line is wrong.
 bool parseOptions(int argc, const char* const* argv, Options& out, std::string& error);
 
-// "--paper 4x6" or "4.25x2.5": inches, into thousandths of an inch.
+// "--paper 4000x6000" (thousandths of an inch, as ~PAPER;SIZE) or
+// "4.25x2.5" (inches, with a decimal point), into thousandths of an inch.
 bool parsePaper(const std::string& text, int& widthMils, int& lengthMils);
 
 }  // namespace qovpreview

@@ -22,6 +22,10 @@ TEST(PreviewOptions, ResolutionPaperAndFolder) {
     EXPECT_EQ(o.paperWidthMils, 4250);
     EXPECT_EQ(o.paperLengthMils, 2500);
     EXPECT_EQ(o.outDir, "pngs");
+    Options t;
+    ASSERT_TRUE(parse({"--paper", "4000x6000", "f"}, t, error));
+    EXPECT_EQ(t.paperWidthMils, 4000);
+    EXPECT_EQ(t.paperLengthMils, 6000);
     EXPECT_EQ(o.files, (std::vector<std::string>{"a.bin", "b.txt"}));
     Options d;
     ASSERT_TRUE(parse({"x"}, d, error));
@@ -36,7 +40,9 @@ TEST(PreviewOptions, WrongCommandLinesAreRefusedWithAReason) {
     EXPECT_NE(error.find("203, 300 or 600"), std::string::npos);
     EXPECT_FALSE(parse({"--dpi"}, o, error));
     EXPECT_FALSE(parse({"--paper", "4", "f"}, o, error));
-    EXPECT_FALSE(parse({"--paper", "0x6", "f"}, o, error));
+    EXPECT_FALSE(parse({"--paper", "4x6", "f"}, o, error));  // 4 thousandths: surely meant inches
+    EXPECT_NE(error.find("thousandths of an inch"), std::string::npos);
+    EXPECT_FALSE(parse({"--paper", "0x6000", "f"}, o, error));
     EXPECT_FALSE(parse({"--paper", "4x-6", "f"}, o, error));
     EXPECT_FALSE(parse({"--paper", "4x6.1.2", "f"}, o, error));
     EXPECT_FALSE(parse({"--out"}, o, error));

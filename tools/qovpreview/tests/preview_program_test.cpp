@@ -62,7 +62,7 @@ const char kForms[] =
 
 TEST_F(PreviewProgram, WritesOnePngPerLabelInPrintOrder) {
     const std::string in = write("capture.bin", kForms);
-    const Outcome r = run("--dpi 300 --paper 2x1 --out " + dir_ + "/png " + in);
+    const Outcome r = run("--dpi 300 --paper 2000x1.0 --out " + dir_ + "/png " + in);
     EXPECT_EQ(r.status, 0) << r.err;
     EXPECT_EQ(r.out, in + ": " + dir_ + "/png/001-B_2.png 600x300 dots: 1 text, 0 lines; copies 4\n" + in + ": " + dir_ +
                          "/png/002-A.png 600x300 dots: 0 text, 4 lines; copies 1\n");
