@@ -435,7 +435,9 @@ private:
                 if (b.kind == BarcodeKind::Pdf417) b.rowHeight = static_cast<int>(n);
                 else ignored();
             } else if (o[0] == 'T' && parseInt(arg, n) && n >= 0 && n <= 99) {
+                // T: the QR model, or the MaxiCode mode (which M gives too).
                 if (b.kind == BarcodeKind::QrCode) b.model = static_cast<int>(n);
+                else if (b.kind == BarcodeKind::MaxiCode) b.mask = static_cast<int>(n);
                 else ignored();
             } else if (o[0] == 'E' && parseInt(arg, n) && n >= 0 && n <= 99) {
                 if (b.kind == BarcodeKind::QrCode || b.kind == BarcodeKind::Pdf417 || b.kind == BarcodeKind::Aztec)

@@ -49,7 +49,7 @@ struct BarcodeElement {
     int rowHeight = 0;            // dots, PDF417 (0: from the metrics)
     int ecc = -1;                 // -1: the symbology's default
     int model = -1;               // QR model (T)
-    int mask = -1;                // QR mask or MaxiCode mode (M)
+    int mask = -1;                // QR mask (M), or MaxiCode mode (M or T)
     int humanReadable = 0;        // 0 none, 1 below, 2 above
     std::string data;
     FontChoice font;

@@ -162,3 +162,14 @@ TEST(BarcodeDecode, DataTheSymbologyRefusesIsNotedAndDrawsNothing) {
     const Case wrongCheck{"EAN13", "5901234123458", ""};
     EXPECT_TRUE(render(barcodeLabel(wrongCheck, "")).noted("not drawn"));
 }
+
+TEST(BarcodeDecode, MaxiCodeModeFromTOrM) {
+    const Case c{"MAXICODE", "MODE TEST 12345", "MODE TEST 12345"};
+    const auto mode4 = render(barcodeLabel(c, ""));
+    const auto mode5t = render(barcodeLabel(c, "", "T5;"));
+    const auto mode5m = render(barcodeLabel(c, "", "M5;"));
+    EXPECT_TRUE(mode5t.notes.empty());
+    EXPECT_EQ(mode5t.labels.at(0).picture, mode5m.labels.at(0).picture);
+    EXPECT_NE(mode5t.labels.at(0).picture, mode4.labels.at(0).picture);
+    EXPECT_EQ(decode(mode5t.labels[0].picture).at(0), c.data);
+}
