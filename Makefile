@@ -29,7 +29,7 @@ posix-tests: build build-asan
 	ctest --preset linux -L posix
 	ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 ctest --preset linux-asan -L posix
 
-test: deps unit-tests posix-tests wine-tests
+test: deps unit-tests posix-tests wine-tests package-tests
 
 # QOVLIB.dll for x64 and x86 (MinGW-w64), with the Wine test program and the
 # Windows example.
@@ -44,6 +44,19 @@ dll:
 wine-tests: dll
 	@bash scripts/check_exports.sh
 	@bash scripts/wine_tests.sh
+
+# Debian packages (runtime, development files, tools) and
+# qovlib-<version>-windows.zip, into build/packages/.
+.PHONY: package package-tests
+package: build dll
+	rm -rf build/packages
+	cpack --config build/linux/CPackConfig.cmake -B build/packages
+	cpack --config build/win64/CPackConfig.cmake -B build/packages
+
+# The packages used from outside: install tree, .deb contents, the zip's
+# import libraries under Wine.
+package-tests: package
+	@bash scripts/package_tests.sh
 
 demo: deps build
 	@bash scripts/demo.sh
