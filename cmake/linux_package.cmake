@@ -82,6 +82,11 @@ set(CPACK_COMPONENT_DEV_DESCRIPTION
 
 set(CPACK_DEBIAN_TOOLS_PACKAGE_NAME qovlib-tools)
 set(CPACK_DEBIAN_TOOLS_PACKAGE_SECTION utils)
+# The renderer (qovpreview, and qovemu's previews) opens its fonts by path,
+# which no shared library dependency names.
+if(TARGET qovrender)
+  set(CPACK_DEBIAN_TOOLS_PACKAGE_DEPENDS "fonts-dejavu-core, fonts-wqy-microhei")
+endif()
 set(CPACK_COMPONENT_TOOLS_DESCRIPTION
   "label printer emulator and tools\nqovemu plays a label printer on TCP and on a pty; qovpreview, when built,\nrenders labels to PNG.")
 

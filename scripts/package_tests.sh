@@ -144,6 +144,11 @@ deb_fields() {
     depends "$runtime_deb" | grep -E '(^|, )libcups2 \(>= ' >/dev/null
     depends "$dev_deb" | grep -E "(^|, )libqovlib$major \(= $version\)" >/dev/null
     depends "$tools_deb" | grep -E '(^|, )libc6 \(>= ' >/dev/null
+    # The renderer's fonts, when the tools hold it.
+    if dpkg-deb -c "$tools_deb" | grep -qE '\./usr/bin/qovpreview$'; then
+        depends "$tools_deb" | grep -E '(^|, )fonts-dejavu-core(, |$)' >/dev/null
+        depends "$tools_deb" | grep -E '(^|, )fonts-wqy-microhei(, |$)' >/dev/null
+    fi
     dpkg-deb -I "$runtime_deb" shlibs | grep -F "libqovlib $major libqovlib$major"
 }
 check "packages: names, versions and dependencies" deb_fields
@@ -166,6 +171,9 @@ dpkg-deb -x "$dev_deb" "$debroot"
 check "packages unpacked: consumer through find_package" consumer_cmake "$debroot/usr" "$work/consumer-deb"
 dpkg-deb -x "$tools_deb" "$work/deb-tools"
 check "packages unpacked: qovemu --help" "$work/deb-tools/usr/bin/qovemu" --help
+if [ -e "$work/deb-tools/usr/bin/qovpreview" ]; then
+    check "packages unpacked: qovpreview --help" "$work/deb-tools/usr/bin/qovpreview" --help
+fi
 
 # ---- 3. the Windows zip --------------------------------------------------------
 echo "== Windows zip"
