@@ -8,9 +8,11 @@
 #     packages unpacked with dpkg-deb -x (no system install) serve the
 #     consumer through find_package; qovemu of the tools package runs;
 #  3. the Windows zip: its layout; each QOVLIB.lib lists the exports of
-#     tests/wine/exports/QOVLIB-<arch>.txt; tests/package/windows_import_test.c
-#     linked against each QOVLIB.lib runs under wine64 and wine32 and calls
-#     plain and decorated exports.
+#     tests/wine/exports/QOVLIB-<arch>.txt; the header compiled by clang for
+#     Microsoft's ABI refers to exactly the symbols of QOVLIB.lib (what cl
+#     would look up); tests/package/windows_import_test.c linked against each
+#     QOVLIB.lib runs under wine64 and wine32 and calls plain and decorated
+#     exports.
 # Prints "N passed, N failed" and exits non-zero on any failure.
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -210,6 +212,30 @@ import_lib_exports() {  # import_lib_exports <arch>
     [ "$(wc -l <"$work/QOVLIB-$1.lib.txt")" -eq 114 ]
 }
 
+for arch in x64 x86; do
+    check "zip: $arch QOVLIB.lib lists the 114 exports" import_lib_exports "$arch"
+done
+
+# Every function of the header, compiled as a Microsoft C++ compiler would
+# (clang's MSVC target; MinGW's headers stand in for wchar.h): its undefined
+# symbols are the ones a Microsoft linker looks up in QOVLIB.lib, all there.
+msvc_symbols() {  # msvc_symbols <arch> <clang target> <mingw triple>
+    local arch=$1 dir=$work/msvc-$1
+    mkdir -p "$dir"
+    /usr/bin/python3 tests/package/reference_every_function.py "$sdk/include/qovlib.h" "$dir/every_function.cpp"
+    clang++ --target="$2" -std=c++17 -Wall -Wextra -Werror -isystem "/usr/$3/include" -I"$sdk/include" \
+        -c "$dir/every_function.cpp" -o "$dir/every_function.obj"
+    llvm-nm "$dir/every_function.obj" | awk '$1 == "U" {print $2}' | LC_ALL=C sort >"$dir/wanted.txt"
+    llvm-readobj "$sdk/$arch/QOVLIB.lib" | awk '/^Symbol: / && $2 !~ /^__imp_/ {print $2}' |
+        LC_ALL=C sort >"$dir/offered.txt"
+    same_lists "symbols" "$dir/offered.txt" "$dir/wanted.txt"
+    [ "$(wc -l <"$dir/wanted.txt")" -eq 114 ]
+}
+check "zip: x64 header as Microsoft's C++ compiles it links against QOVLIB.lib" \
+    msvc_symbols x64 x86_64-pc-windows-msvc x86_64-w64-mingw32
+check "zip: x86 header as Microsoft's C++ compiles it links against QOVLIB.lib" \
+    msvc_symbols x86 i686-pc-windows-msvc i686-w64-mingw32
+
 # The Wine suite's prefix when it is ready (make test runs that suite first),
 # else one of our own, kept between runs.
 if [ -f "$repo/build/wine/prefix/.qov-ready" ]; then
@@ -232,9 +258,6 @@ linked_program() {  # linked_program <arch> <compiler> <objdump> <wine loader>
     (cd "$dir" && "$4" import_test.exe)
 }
 
-for arch in x64 x86; do
-    check "zip: $arch QOVLIB.lib lists the 114 exports" import_lib_exports "$arch"
-done
 check "zip: x64 program linked against QOVLIB.lib runs under wine64" \
     linked_program x64 x86_64-w64-mingw32-gcc x86_64-w64-mingw32-objdump /usr/lib/wine/wine64
 check "zip: x86 program linked against QOVLIB.lib runs under wine32" \
