@@ -3,7 +3,7 @@
 SHELL := /bin/bash
 JOBS ?= $(shell nproc)
 
-.PHONY: all deps build build-asan test unit-tests demo bench clean
+.PHONY: all deps build build-asan test unit-tests demo bench docs clean
 
 all: build
 
@@ -29,7 +29,7 @@ posix-tests: build build-asan
 	ctest --preset linux -L posix
 	ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 ctest --preset linux-asan -L posix
 
-test: deps unit-tests posix-tests wine-tests python-tests package-tests source-lists
+test: deps unit-tests posix-tests wine-tests python-tests docs package-tests source-lists
 
 # The Python package: the wheel (bundling libqovlib.so) built with Debian's
 # python3-build, installed in a fresh venv, its pytest suite against qovemu,
@@ -78,6 +78,14 @@ demo: deps build
 
 bench: build
 	@for b in build/linux/bench_*; do [ -x "$$b" ] && "$$b"; done
+
+# The API reference from include/qovlib.h: build/docs/html/index.html. Any
+# doxygen warning (an undocumented export or parameter) fails it.
+docs:
+	@command -v doxygen >/dev/null || bash scripts/deps.sh linux
+	mkdir -p build/docs
+	doxygen docs/Doxyfile
+	@echo "API reference: build/docs/html/index.html"
 
 clean:
 	rm -rf build
