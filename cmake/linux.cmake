@@ -10,7 +10,6 @@ set(QOV_POSIX_SOURCES
   src/platform/posix/posix_errors.cpp
   src/platform/posix/posix_files.cpp
   src/platform/posix/posix_io_request.cpp
-  src/platform/posix/posix_like_pattern.cpp
   src/platform/posix/posix_objects.cpp
   src/platform/posix/posix_platform.cpp
   src/platform/posix/posix_serial.cpp
@@ -71,6 +70,7 @@ if(QOV_TESTS)
     tests/unit/forms_rfid_test.cpp
     tests/unit/forms_setup_test.cpp
     tests/unit/info_library_test.cpp
+    tests/unit/like_pattern_test.cpp
     tests/unit/reading_chunks_test.cpp
     tests/unit/reading_network_test.cpp
     tests/unit/reading_queries_test.cpp
@@ -90,7 +90,7 @@ if(QOV_TESTS)
 
   find_package(benchmark QUIET)
   if(benchmark_FOUND)
-    foreach(name bench_forms bench_logo bench_reading)
+    foreach(name bench_forms bench_like_pattern bench_logo bench_reading)
       add_executable(${name} bench/${name}.cpp)
       target_link_libraries(${name} PRIVATE qov_sim benchmark::benchmark)
     endforeach()
