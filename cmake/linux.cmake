@@ -43,6 +43,9 @@ set(QOV_SIM_SOURCES
 add_library(qov_sim STATIC ${QOV_SIM_SOURCES} $<TARGET_OBJECTS:qovcore>)
 target_link_libraries(qov_sim PUBLIC qov_headers)
 
+# The label renderer and its CLI (before the emulator, which draws with it).
+add_subdirectory(tools/qovrender)
+add_subdirectory(tools/qovpreview)
 add_subdirectory(tools/qovemu)
 add_subdirectory(examples)
 
@@ -94,5 +97,8 @@ if(QOV_TESTS)
       add_executable(${name} bench/${name}.cpp)
       target_link_libraries(${name} PRIVATE qov_sim benchmark::benchmark)
     endforeach()
+    # The renderer's benchmark (its own folder: it links the renderer, not the library).
+    add_executable(bench_render bench/render/bench_render.cpp)
+    target_link_libraries(bench_render PRIVATE qovrender benchmark::benchmark)
   endif()
 endif()
