@@ -2,6 +2,7 @@
 # for the unit tests (qov_sim: core + simulated OS), the emulator, the test suites and the benchmarks.
 
 set(QOV_POSIX_SOURCES
+  src/platform/like_pattern.cpp
   src/platform/posix/posix_codepages.cpp
   src/platform/posix/posix_console.cpp
   src/platform/posix/posix_cups.cpp
@@ -10,7 +11,6 @@ set(QOV_POSIX_SOURCES
   src/platform/posix/posix_errors.cpp
   src/platform/posix/posix_files.cpp
   src/platform/posix/posix_io_request.cpp
-  src/platform/posix/posix_like_pattern.cpp
   src/platform/posix/posix_objects.cpp
   src/platform/posix/posix_platform.cpp
   src/platform/posix/posix_serial.cpp
@@ -39,6 +39,7 @@ target_link_options(qovlib PRIVATE -Wl,--no-undefined)
 
 # The simulated operating system of the unit tests.
 set(QOV_SIM_SOURCES
+  src/platform/like_pattern.cpp
   src/platform/sim/sim_codepage.cpp
   src/platform/sim/sim_platform.cpp)
 add_library(qov_sim STATIC ${QOV_SIM_SOURCES} $<TARGET_OBJECTS:qovcore>)
@@ -76,6 +77,7 @@ if(QOV_TESTS)
     tests/unit/forms_rfid_test.cpp
     tests/unit/forms_setup_test.cpp
     tests/unit/info_library_test.cpp
+    tests/unit/like_pattern_test.cpp
     tests/unit/reading_chunks_test.cpp
     tests/unit/reading_network_test.cpp
     tests/unit/reading_queries_test.cpp
@@ -96,7 +98,7 @@ if(QOV_TESTS)
 
   find_package(benchmark QUIET)
   if(benchmark_FOUND)
-    foreach(name bench_forms bench_logo bench_reading)
+    foreach(name bench_forms bench_like_pattern bench_logo bench_reading)
       add_executable(${name} bench/${name}.cpp)
       target_link_libraries(${name} PRIVATE qov_sim benchmark::benchmark)
     endforeach()

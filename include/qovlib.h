@@ -507,7 +507,7 @@ QOVLIB_API int openport(const char* name);
  * Closes the first open transport of the current connection (`closeport`)
  * and clears the overlapped-USB flag, then upper-cases and trims the name.
  * Only "USB" is accepted; the spooler is not asked. The printer is opened for
- * reading and writing, sharing reading and writing, for overlapped I/O; sends
+ * reading and writing, without sharing, for overlapped I/O; sends
  * then use the overlapped write (see @ref send) and `QOVA_Read` the
  * overlapped reader.
  *
@@ -550,7 +550,7 @@ QOVLIB_API int openport_usbid(int slot, const char* id);
  * @ingroup conn_usb
  * @brief As `openport_usbid`, opening the printer for overlapped I/O.
  *
- * The printer is opened sharing reading and writing, for overlapped I/O, and
+ * The printer is opened without sharing, for overlapped I/O, and
  * the slot's overlapped-USB flag is set: its sends use the overlapped write
  * (see @ref send) and, for slot 1, `QOVA_Read` uses the overlapped reader.
  *

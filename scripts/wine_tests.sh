@@ -9,8 +9,9 @@
 #  - a pty pair (socat); COM1 of the prefix is one end (registry
 #    HKLM\Software\Wine\Ports, read when the wineserver starts);
 #  - LPT1 of the prefix mapped to a file;
-#  - a private cupsd on 127.0.0.1 with a raw queue whose socket backend
-#    delivers to the peer (CUPS_SERVER points Wine's spooler at it).
+#  - a private cupsd on 127.0.0.1 (scripts/private_cups.sh, outside the
+#    checkout) with a raw queue whose socket backend delivers to the peer
+#    (CUPS_SERVER points Wine's spooler at it).
 # Then runs build/<arch>/wine_tests.exe, the win32 backend's contract cases
 # (build/<arch>/tests/contract/contract_tests.exe) and print_label.exe per
 # architecture and prints "N passed, N failed" for each. Exits non-zero on any failure.
@@ -33,7 +34,6 @@ tool() {  # the first of the candidates that exists
 wine64=$(tool /usr/lib/wine/wine64 wine64)
 wine32=$(tool /usr/lib/wine/wine wine)
 wineserver=$(tool /usr/lib/wine/wineserver wineserver)
-cupsd=$(tool /usr/sbin/cupsd cupsd)
 lpadmin=$(tool /usr/sbin/lpadmin lpadmin)
 socat=$(tool socat)
 
@@ -50,7 +50,9 @@ unset DISPLAY WAYLAND_DISPLAY  # message boxes return at once
 
 # ---- processes of this run, stopped on exit ------------------------------
 pids=()
+cups_dir=
 cleanup() {
+    [ -z "$cups_dir" ] || bash scripts/private_cups.sh stop "$cups_dir" || true
     for p in "${pids[@]}"; do kill "$p" 2>/dev/null || true; done
     for p in "${pids[@]}"; do wait "$p" 2>/dev/null || true; done
     # The prefix's wineserver leaves on its own once its last client has.
@@ -115,51 +117,15 @@ ln -sfn "$work/com1" "$prefix/dosdevices/com1"
 ln -sfn "$lpt1" "$prefix/dosdevices/lpt1"
 
 # ---- a private CUPS server with a raw queue --------------------------------------
-cups=$work/cups
-rm -rf "$cups"
-mkdir -p "$cups/etc/ppd" "$cups/spool/tmp" "$cups/cache" "$cups/state" "$cups/log"
-cups_port=$("$peer" --free-port)
-cat >"$cups/etc/cupsd.conf" <<EOF
-Listen 127.0.0.1:$cups_port
-LogLevel info
-WebInterface No
-Browsing No
-DefaultAuthType None
-DefaultEncryption Never
-<Location />
-  Order allow,deny
-  Allow all
-</Location>
-<Policy default>
-  <Limit All>
-    Order deny,allow
-    Allow all
-  </Limit>
-</Policy>
-EOF
-cat >"$cups/etc/cups-files.conf" <<EOF
-User lp
-Group lp
-SystemGroup root
-ServerRoot $cups/etc
-RequestRoot $cups/spool
-TempDir $cups/spool/tmp
-CacheDir $cups/cache
-StateDir $cups/state
-ErrorLog $cups/log/error_log
-AccessLog $cups/log/access_log
-PageLog $cups/log/page_log
-ServerBin /usr/lib/cups
-DataDir /usr/share/cups
-EOF
-"$cupsd" -f -c "$cups/etc/cupsd.conf" -s "$cups/etc/cups-files.conf" >"$cups/log/cupsd.out" 2>&1 &
-pids+=($!)
-export CUPS_SERVER=127.0.0.1:$cups_port
-wait_for 15 bash -c "exec 3<>/dev/tcp/127.0.0.1/$cups_port" 2>/dev/null ||
-    { echo "wine_tests: cupsd did not start" >&2; cat "$cups/log/cupsd.out" "$cups/log/error_log" >&2 || true; exit 1; }
+# The set-up the Linux suite uses too; its folder is under /tmp, where the
+# lp user that runs the CUPS backends can read the jobs.
+cups_env=$(bash scripts/private_cups.sh start) ||
+    { echo "wine_tests: the private CUPS server did not start" >&2; exit 1; }
+cups_dir=$(sed -n 's/^QOV_CUPS_DIR=//p' <<<"$cups_env")
+export CUPS_SERVER=$(sed -n 's/^QOV_CUPS_SERVER=//p' <<<"$cups_env")
 queue=qovwine
-"$lpadmin" -p "$queue" -E -v "socket://127.0.0.1:$cups_peer_port" 2>"$cups/log/lpadmin.out" ||
-    { echo "wine_tests: lpadmin failed" >&2; cat "$cups/log/lpadmin.out" >&2; exit 1; }
+lpadmin_out=$("$lpadmin" -h "$CUPS_SERVER" -p "$queue" -E -v "socket://127.0.0.1:$cups_peer_port" 2>&1) ||
+    { echo "wine_tests: lpadmin failed: $lpadmin_out" >&2; exit 1; }
 
 export QOV_PEER_PORTS="$peer_ports"
 export QOV_QUEUE=$queue

@@ -54,7 +54,7 @@ int openUsbBranch(ConnectionRecord& c) {
 }
 
 int openLptBranch(ConnectionRecord& c) {
-    c.current.handle = os().createFile(c.portName.c_str(), kAccessWrite, kShareWrite,
+    c.current.handle = os().createFile(c.portName.c_str(), kAccessWrite, 0,
                                        Disposition::CreateAlways, kFlagNormalAttributes);
     // An event from an earlier LPT open would leak if simply replaced.
     closePortEvent();
@@ -138,7 +138,7 @@ int openPortAsyncImpl(const char* name) {
     // closed handle of an earlier connection.
     if (search.found) {
         c.current.handle = os().createFile(search.devicePath.c_str(), kAccessRead | kAccessWrite,
-                                           kShareRead | kShareWrite, Disposition::OpenExisting,
+                                           0, Disposition::OpenExisting,
                                            kFlagOverlapped | kFlagNormalAttributes);
         if (c.current.handle != kInvalidHandle) {
             c.current.overlappedUsbFlag = 1;

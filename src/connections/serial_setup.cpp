@@ -29,7 +29,8 @@ void rewriteLineState(Handle h, SerialState& state, Change&& change) {
 }
 
 Handle openComOverlapped(const char* name) {
-    return os().createFile(name, kAccessRead | kAccessWrite, kShareWrite,
+    // No sharing: a port another open holds is not reconfigured under it.
+    return os().createFile(name, kAccessRead | kAccessWrite, 0,
                            Disposition::CreateAlways, kFlagOverlapped | kFlagNormalAttributes);
 }
 

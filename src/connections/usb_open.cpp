@@ -16,7 +16,7 @@ Handle openUsbPath(const std::string& path, bool overlapped) {
     // No device matched: there is nothing to ask the OS for.
     if (path.empty()) return kInvalidHandle;
     if (overlapped) {
-        return os().createFile(path.c_str(), kAccessRead | kAccessWrite, kShareRead | kShareWrite,
+        return os().createFile(path.c_str(), kAccessRead | kAccessWrite, 0,
                                Disposition::OpenExisting, kFlagOverlapped | kFlagNormalAttributes);
     }
     return os().createFile(path.c_str(), kAccessRead | kAccessWrite, 0, Disposition::OpenExisting,

@@ -157,6 +157,9 @@ public:
     // WorkOffline of the first printer returned. The backend releases every
     // object it created before it returns.
     virtual ManagementResult queryPrinterOffline(const char* query, bool* offline) = 0;
+    // The code page of the spooler's printer and port names: the ANSI code
+    // page on Windows; CUPS names its queues in UTF-8.
+    virtual std::uint32_t spoolerCodePage() { return kCodePageAnsi; }
 
     // --- files and devices -------------------------------------------------
     // Opens a file or device by name: "LPT1".."LPT4", "COM1".."COM5", a USB
@@ -187,6 +190,14 @@ public:
     virtual bool cancelIo(Handle h) = 0;
     // Size of an open file. False on failure.
     virtual bool fileSize(Handle h, std::uint64_t* size) = 0;
+    // A device handle the application passes in (the USB chunk readers take
+    // one): a Windows handle as it is; on Linux the file descriptor of an
+    // open device node, which the backend takes in for the file calls above
+    // as a handle opened for overlapped I/O. releaseCallerHandle ends that
+    // use: the application's handle stays open and as it was. kInvalidHandle
+    // when the value names nothing open.
+    virtual Handle adoptCallerHandle(std::intptr_t value) { return value; }
+    virtual void releaseCallerHandle(Handle /*h*/) {}
 
     // --- events and waits --------------------------------------------------
     // Creates an unnamed event. Returns kNullHandle on failure.

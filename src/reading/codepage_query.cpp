@@ -22,6 +22,8 @@ constexpr char kSerialQuery[] = "~!I\n OUT \"\x02\"\n";
 constexpr char kUsbQuery[] = "~!I\n\rOUT \"\x02\"\n\r";
 // The network answer wait ends after this many whole calendar seconds.
 constexpr std::int64_t kNetworkAnswerSeconds = 5;
+// The USB answer collection ends after this many whole calendar seconds.
+constexpr std::int64_t kUsbAnswerSeconds = 5;
 
 // One read of up to 500 bytes after a pause; an answer that is not already
 // there when the request is issued is given up on.
@@ -104,7 +106,11 @@ char* usbCodePage() {
     if (h != kInvalidHandle) {
         overlappedWrite(h, kUsbQuery, static_cast<std::uint32_t>(std::strlen(kUsbQuery)));
     }
+    // The answer ends with its CR or STX; a printer that streams on without
+    // either is given up on once the USB wait has passed.
+    const std::int64_t start = os().calendarSeconds();
     while (usbReadDataToBuffer(h)) {
+        if (os().calendarSeconds() - start >= kUsbAnswerSeconds) break;
     }
     if (h != kInvalidHandle) os().closeHandle(h);
     return reinterpret_cast<char*>(rs.receiveBuffer);

@@ -26,6 +26,21 @@ private:
     Handle handle_;
 };
 
+// A device handle that the application passed in (to a USB chunk reader or
+// UsbRead_judge), taken in from the backend for the length of one call.
+class CallerHandle {
+public:
+    explicit CallerHandle(void* value)
+        : handle_(os().adoptCallerHandle(reinterpret_cast<std::intptr_t>(value))) {}
+    ~CallerHandle() { os().releaseCallerHandle(handle_); }
+    CallerHandle(const CallerHandle&) = delete;
+    CallerHandle& operator=(const CallerHandle&) = delete;
+    Handle get() const { return handle_; }
+
+private:
+    Handle handle_;
+};
+
 struct ReadRequest {
     bool completed = false;  // finished within the read call
     bool pending = false;    // queued: the OS still owns the chunk and the record

@@ -115,8 +115,10 @@ int comparePort(const char* portName) {
     return 0;
 }
 
-// The ANSI printer name as UTF-8 (through UTF-16).
-std::string ansiToUtf8(const std::string& ansi) {
+// A spooler printer name as UTF-8: an ANSI name through UTF-16, a name that
+// is UTF-8 already byte for byte.
+std::string printerNameAsUtf8(const std::string& ansi) {
+    if (os().spoolerCodePage() == kCodePageUtf8) return ansi;
     const int wideLength = os().multiByteToWide(kCodePageAnsi, ansi.c_str(), -1, nullptr, 0);
     if (wideLength <= 0) return ansi;
     std::vector<char16_t> wide(static_cast<std::size_t>(wideLength));
@@ -141,7 +143,7 @@ const char* returnDriver(const char* portName) {
     if (!match) return kFailed;
     // Opened only: no document, and the connection stays closed for sends.
     if (!openSpoolerPrinter(match->printerName.c_str())) return kFailed;
-    return keepForever(ansiToUtf8(match->printerName));
+    return keepForever(printerNameAsUtf8(match->printerName));
 }
 
 }  // namespace

@@ -132,30 +132,22 @@ bool usbReadDataToBuffer(Handle h) {
 }  // namespace qov
 
 namespace {
-qov::Handle toHandle(void* handle) { return reinterpret_cast<qov::Handle>(handle); }
-
+// Runs a reader on the handle the application passed in.
 template <typename F>
-bool guarded(F&& f) {
+bool guarded(void* handle, F&& reader) {
     try {
-        return f();
+        qov::CallerHandle h(handle);
+        return reader(h.get());
     } catch (...) {
         return false;
     }
 }
 }  // namespace
 
-bool UsbReadData(void* handle, bool) {
-    return guarded([&] { return qov::usbReadData(toHandle(handle)); });
-}
-bool UsbReadData_mult(void* handle, bool) {
-    return guarded([&] { return qov::usbReadDataMult(toHandle(handle)); });
-}
-bool UsbReadStatus(void* handle, bool) {
-    return guarded([&] { return qov::usbReadStatus(toHandle(handle)); });
-}
+bool UsbReadData(void* handle, bool) { return guarded(handle, qov::usbReadData); }
+bool UsbReadData_mult(void* handle, bool) { return guarded(handle, qov::usbReadDataMult); }
+bool UsbReadStatus(void* handle, bool) { return guarded(handle, qov::usbReadStatus); }
 bool UsbReadStatusDataToBuffer(void* handle, bool) {
-    return guarded([&] { return qov::usbReadStatusDataToBuffer(toHandle(handle)); });
+    return guarded(handle, qov::usbReadStatusDataToBuffer);
 }
-bool UsbReadDataToBuffer(void* handle, bool) {
-    return guarded([&] { return qov::usbReadDataToBuffer(toHandle(handle)); });
-}
+bool UsbReadDataToBuffer(void* handle, bool) { return guarded(handle, qov::usbReadDataToBuffer); }

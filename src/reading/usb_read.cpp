@@ -106,13 +106,10 @@ bool UsbReadUntilTextAsync(Handle h, const char* terminator, std::uint32_t waitM
 
 }  // namespace qov
 
-namespace {
-qov::Handle toHandle(void* handle) { return reinterpret_cast<qov::Handle>(handle); }
-}  // namespace
-
 bool UsbRead_judge(void* handle, char* terminator) {
     try {
-        return qov::usbReadJudge(toHandle(handle), terminator, qov::kUsbWaitMs);
+        qov::CallerHandle h(handle);
+        return qov::usbReadJudge(h.get(), terminator, qov::kUsbWaitMs);
     } catch (...) {
         return false;
     }
@@ -120,7 +117,8 @@ bool UsbRead_judge(void* handle, char* terminator) {
 
 bool UsbRead_judge(void* handle, char* terminator, int waitTimeout) {
     try {
-        return qov::usbReadJudge(toHandle(handle), terminator, qov::waitMs(waitTimeout));
+        qov::CallerHandle h(handle);
+        return qov::usbReadJudge(h.get(), terminator, qov::waitMs(waitTimeout));
     } catch (...) {
         return false;
     }

@@ -5,7 +5,6 @@
 #include <string>
 
 #include "platform/platform.h"
-#include "platform/posix/posix_like_pattern.h"
 #include "posix_test_support.h"
 
 namespace {
@@ -91,35 +90,6 @@ TEST(PosixCodePages, AnsiCodePageFromTheEnvironment) {
         EXPECT_EQ(nativePlatform().multiByteToWide(kCodePageAnsi, "a", -1, nullptr, 0), 0);
     }
     EXPECT_EQ(toWide(kCodePageAnsi, "\xA5"), u"\u00A5");
-}
-
-TEST(PosixLikePattern, WildcardsSetsAndCase) {
-    using qov::posix::likeMatch;
-    EXPECT_TRUE(likeMatch("QX-200", "qx-200"));
-    EXPECT_FALSE(likeMatch("QX-200", "QX-2000"));
-    EXPECT_TRUE(likeMatch("QX%", "QX-200 Label"));
-    EXPECT_TRUE(likeMatch("%", ""));
-    EXPECT_TRUE(likeMatch("%200%", "my-200-b"));
-    EXPECT_FALSE(likeMatch("%300%", "my-200-b"));
-    EXPECT_TRUE(likeMatch("QX_200", "QX-200"));
-    EXPECT_FALSE(likeMatch("QX_200", "QX200"));
-    EXPECT_TRUE(likeMatch("q[a-c]1", "QB1"));
-    EXPECT_FALSE(likeMatch("q[^a-c]1", "qb1"));
-    EXPECT_TRUE(likeMatch("q[^a-c]1", "qd1"));
-    EXPECT_TRUE(likeMatch("a[b", "a[b"));  // an unclosed set is a plain '['
-    EXPECT_TRUE(likeMatch("%a%a%a%a%b", "aaaaaaaaaaaaaaaaaaaab"));
-}
-
-TEST(PosixLikePattern, PatternOfTheQueryText) {
-    using qov::posix::likePatternOfQuery;
-    std::string pat;
-    ASSERT_TRUE(likePatternOfQuery("SELECT * from Win32_Printer WHERE Name LIKE 'Unlike_%'", pat));
-    EXPECT_EQ(pat, "Unlike_%");
-    ASSERT_TRUE(likePatternOfQuery("SELECT * from Win32_Printer WHERE Name LIKE ''", pat));
-    EXPECT_EQ(pat, "");
-    // A quote in the name breaks the query, as it does for the real service.
-    EXPECT_FALSE(likePatternOfQuery("SELECT * from Win32_Printer WHERE Name LIKE 'O'Brien'", pat));
-    EXPECT_FALSE(likePatternOfQuery("SELECT * from Win32_Printer", pat));
 }
 
 }  // namespace

@@ -1,22 +1,12 @@
 #include "private_cups.h"
 
-#include <arpa/inet.h>
-#include <fcntl.h>
-#include <ftw.h>
-#include <netinet/in.h>
-#include <signal.h>
-#include <sys/socket.h>
-#include <sys/stat.h>
 #include <sys/wait.h>
-#include <unistd.h>
 
 #include <gtest/gtest.h>
 
 #include <cstdio>
 #include <cstdlib>
 #include <memory>
-
-#include "posix_test_support.h"
 
 namespace qov::posixtest {
 
@@ -25,38 +15,6 @@ namespace {
 std::unique_ptr<PrivateCups> g_server;
 bool g_tried = false;
 std::string g_why;
-
-int freeLoopbackPort() {
-    int fd = ::socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in sa{};
-    sa.sin_family = AF_INET;
-    sa.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    if (::bind(fd, reinterpret_cast<sockaddr*>(&sa), sizeof sa) != 0) {
-        ::close(fd);
-        return -1;
-    }
-    socklen_t len = sizeof sa;
-    getsockname(fd, reinterpret_cast<sockaddr*>(&sa), &len);
-    ::close(fd);
-    return ntohs(sa.sin_port);
-}
-
-bool canConnect(int port) {
-    int fd = ::socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in sa{};
-    sa.sin_family = AF_INET;
-    sa.sin_port = htons(static_cast<std::uint16_t>(port));
-    sa.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    bool ok = ::connect(fd, reinterpret_cast<sockaddr*>(&sa), sizeof sa) == 0;
-    ::close(fd);
-    return ok;
-}
-
-void removeTree(const std::string& dir) {
-    nftw(
-        dir.c_str(), [](const char* p, const struct stat*, int, struct FTW*) { return ::remove(p); },
-        16, FTW_DEPTH | FTW_PHYS);
-}
 
 // Stops the server when the test program ends.
 class StopAtExit : public ::testing::Environment {
@@ -81,10 +39,7 @@ PrivateCups* PrivateCups::get() {
 const std::string& PrivateCups::whyNot() { return g_why; }
 
 void PrivateCups::stop() {
-    if (g_server) {
-        g_server->shutdown();
-        removeTree(g_server->dir_);
-    }
+    if (g_server) g_server->shutdown();
     g_server.reset();
 }
 
@@ -109,108 +64,43 @@ bool PrivateCups::addRawQueue(const std::string& name, const std::string& uri) c
 
 bool PrivateCups::removeQueue(const std::string& name) const { return run("lpadmin", "-x " + name); }
 
+// The set-up is scripts/private_cups.sh, which the Wine suite runs too.
 bool PrivateCups::start(std::string& why) {
-    if (::geteuid() != 0) {
-        why = "the private CUPS server needs root (cupsd runs its backends as lp)";
+    std::string out;
+    FILE* f = ::popen("bash " QOV_PRIVATE_CUPS_SCRIPT " start 2>&1", "r");
+    if (!f) {
+        why = "cannot run " QOV_PRIVATE_CUPS_SCRIPT;
         return false;
     }
-    if (::access("/usr/sbin/cupsd", X_OK) != 0 || ::access("/usr/sbin/lpadmin", X_OK) != 0) {
-        why = "cupsd or lpadmin is not installed (scripts/deps.sh installs them)";
+    char buf[512];
+    std::size_t n;
+    while ((n = std::fread(buf, 1, sizeof buf, f)) > 0) out.append(buf, n);
+    const int status = ::pclose(f);
+    auto valueOf = [&](const std::string& key) -> std::string {
+        const std::size_t at = out.find(key + "=");
+        if (at == std::string::npos) return {};
+        const std::size_t from = at + key.size() + 1;
+        return out.substr(from, out.find('\n', from) - from);
+    };
+    dir_ = valueOf("QOV_CUPS_DIR");
+    const std::string server = valueOf("QOV_CUPS_SERVER");
+    const std::size_t colon = server.rfind(':');
+    if (!WIFEXITED(status) || WEXITSTATUS(status) != 0 || dir_.empty() ||
+        colon == std::string::npos) {
+        why = out.empty() ? "the private CUPS server did not start" : out;
+        if (!dir_.empty()) shutdown();
+        dir_.clear();
         return false;
     }
-    char tmpl[] = "/tmp/qovcups.XXXXXX";
-    if (!mkdtemp(tmpl)) {
-        why = "no temporary folder";
-        return false;
-    }
-    dir_ = tmpl;
-    ::chmod(dir_.c_str(), 0755);  // the lp user reaches the spool through it
-    for (const char* sub : {"/spool", "/spool/tmp", "/cache", "/state", "/log"})
-        ::mkdir((dir_ + sub).c_str(), 0755);
-
-    // Another program may take the free port before cupsd binds it: then
-    // cupsd logs the failure, and a new port is tried.
-    for (int attempt = 0; attempt < 3; ++attempt) {
-        port_ = freeLoopbackPort();
-        if (port_ <= 0) break;
-        writeFileText(dir_ + "/cupsd.conf",
-                      "Listen 127.0.0.1:" + std::to_string(port_) +
-                          "\n"
-                          "LogLevel warn\nBrowsing Off\nWebInterface No\nDefaultAuthType None\n"
-                          "MaxJobs 0\nPreserveJobHistory No\n"
-                          "<Location />\n  Order allow,deny\n  Allow all\n</Location>\n"
-                          "<Policy default>\n  <Limit All>\n    Order deny,allow\n    Allow all\n"
-                          "  </Limit>\n</Policy>\n");
-        writeFileText(dir_ + "/cups-files.conf",
-                      "User lp\nGroup lp\nSystemGroup root\nSandboxing Relaxed\n"
-                      "ServerRoot " + dir_ + "\nRequestRoot " + dir_ + "/spool\nTempDir " + dir_ +
-                          "/spool/tmp\nCacheDir " + dir_ + "/cache\nStateDir " + dir_ +
-                          "/state\nAccessLog " + dir_ + "/log/access_log\nErrorLog " + dir_ +
-                          "/log/error_log\nPageLog " + dir_ + "/log/page_log\n");
-        ::unlink((dir_ + "/log/error_log").c_str());
-        pid_t pid = ::fork();
-        if (pid == 0) {
-            int out = ::open((dir_ + "/log/cupsd.out").c_str(), O_WRONLY | O_CREAT | O_APPEND, 0644);
-            if (out >= 0) {
-                ::dup2(out, 1);
-                ::dup2(out, 2);
-            }
-            ::setsid();
-            std::string conf = dir_ + "/cupsd.conf", files = dir_ + "/cups-files.conf";
-            ::execl("/usr/sbin/cupsd", "cupsd", "-f", "-c", conf.c_str(), "-s", files.c_str(),
-                    static_cast<char*>(nullptr));
-            ::_exit(127);
-        }
-        if (pid < 0) break;
-        pid_ = pid;
-        bool up = false, died = false;
-        for (int i = 0; i < 100 && !up && !died; ++i) {
-            ::usleep(100000);
-            int status = 0;
-            if (::waitpid(pid_, &status, WNOHANG) == pid_) {
-                died = true;
-                pid_ = -1;
-                break;
-            }
-            std::string log = readFileText(dir_ + "/log/error_log");
-            if (log.find("Unable to open listen socket") != std::string::npos) break;
-            up = canConnect(port_);
-        }
-        if (up) {
-            // The port answers and no bind failed in our log: it is ours.
-            std::string out;
-            if (run("lpstat", "-r", &out)) return true;
-            why = "the private cupsd does not answer: " + out;
-        } else {
-            why = died ? "cupsd exited at start: " + readFileText(dir_ + "/log/cupsd.out") +
-                             readFileText(dir_ + "/log/error_log")
-                       : "cupsd did not listen on its port";
-        }
-        shutdown();
-        if (died) break;
-    }
-    removeTree(dir_);
-    dir_.clear();
-    return false;
+    port_ = std::atoi(server.c_str() + colon + 1);
+    return true;
 }
 
 void PrivateCups::shutdown() {
-    if (pid_ > 0) {
-        ::kill(pid_, SIGTERM);
-        int status = 0;
-        for (int i = 0; i < 50; ++i) {
-            if (::waitpid(pid_, &status, WNOHANG) == pid_) {
-                pid_ = -1;
-                break;
-            }
-            ::usleep(100000);
-        }
-        if (pid_ > 0) {
-            ::kill(pid_, SIGKILL);
-            ::waitpid(pid_, &status, 0);
-        }
-        pid_ = -1;
-    }
+    if (dir_.empty()) return;
+    const std::string cmd = "bash " QOV_PRIVATE_CUPS_SCRIPT " stop '" + dir_ + "'";
+    if (std::system(cmd.c_str()) != 0) std::fprintf(stderr, "private CUPS: %s failed\n", cmd.c_str());
+    dir_.clear();
 }
 
 }  // namespace qov::posixtest

@@ -1,8 +1,10 @@
-// A CUPS server of the test's own: cupsd in a temporary folder, listening
-// on a free loopback port, with an open policy (no authentication), started
-// at the first use and stopped when the test program ends. It needs root
-// (cupsd drops to the lp user for its backends); where it cannot run, the
-// tests that need it skip with the reason.
+// A CUPS server of the test's own, set up by scripts/private_cups.sh (the
+// Wine suite uses the same script): cupsd in a fresh folder under /tmp,
+// listening on a free loopback port, with an open policy (no
+// authentication), started at the first use and stopped (its folder
+// removed) when the test program ends. It needs root (cupsd drops to the lp
+// user for its backends); where it cannot run, the tests that need it skip
+// with the reason.
 #pragma once
 
 #include <string>
@@ -34,7 +36,6 @@ private:
 
     std::string dir_;
     int port_ = 0;
-    int pid_ = -1;
 };
 
 }  // namespace qov::posixtest

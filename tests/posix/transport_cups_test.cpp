@@ -14,6 +14,9 @@ namespace {
 using namespace qov;
 using namespace qov::posixtest;
 
+// "Büro" in UTF-8, the encoding of CUPS queue names.
+const char* const kBuero = "B\xC3\xBCro";
+
 class CupsTest : public LibraryTest {
 protected:
     PrivateCups* cups = nullptr;
@@ -37,6 +40,7 @@ protected:
             cups->run("cancel", "-a -x");
             cups->removeQueue("q");
             cups->removeQueue("q2");
+            cups->removeQueue(kBuero);
         }
     }
 };
@@ -119,6 +123,21 @@ TEST_F(CupsTest, PortNameQueriesAnswerFromTheServer) {
 
     EXPECT_STREQ(driver_portname("q"), uri.c_str());
     EXPECT_STREQ(driver_portname("no-such-queue"), "cannot find printer");
+}
+
+// Queue names are bytes: what CUPS lists is what the calls give and take.
+TEST_F(CupsTest, QueueNamesComeAndGoByteForByte) {
+    TcpPrinter office;
+    std::string port = "socket://127.0.0.1:" + std::to_string(office.port());
+    ASSERT_TRUE(cups->addRawQueue(kBuero, port));
+    EXPECT_EQ(compareport(port.data()), 1);
+    EXPECT_EQ(sendcommand("OFFICE"), 1);
+    EXPECT_EQ(closeport(), 1);
+    EXPECT_EQ(office.waitForBytes(0, 8, 20000), "OFFICE\r\n");
+    EXPECT_STREQ(returndriver(port.data()), kBuero);
+    EXPECT_STREQ(driver_portname(kBuero), port.c_str());
+    EXPECT_EQ(driver_status(kBuero), 1);
+    EXPECT_EQ(driver_status("B\xC3\xBC%"), 1);
 }
 
 TEST_F(CupsTest, DriverStatusFollowsTheQueueState) {

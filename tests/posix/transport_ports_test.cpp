@@ -1,12 +1,17 @@
 // COM, LPT and USB ports for real: a pty pair as COM1, a file as LPT1, and
 // a fake sysfs tree whose printer node is a pty.
+#include <fcntl.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <termios.h>
 #include <unistd.h>
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <string>
+#include <thread>
 
 #include "connections/usb_discovery.h"
 #include "library_fixture.h"
@@ -15,6 +20,32 @@ namespace {
 
 using namespace qov;
 using namespace qov::posixtest;
+
+// Whether the backend can open `name` for reading and writing without
+// sharing, tried here and in a child process; the handle is closed again.
+bool opensHere(const char* name) {
+    Handle h = nativePlatform().createFile(name, kAccessRead | kAccessWrite, 0,
+                                           Disposition::OpenExisting, 0);
+    if (h == kInvalidHandle) return false;
+    nativePlatform().closeHandle(h);
+    return true;
+}
+
+// CPU time of this process in ms.
+std::int64_t cpuMs() {
+    rusage ru{};
+    getrusage(RUSAGE_SELF, &ru);
+    return (ru.ru_utime.tv_sec + ru.ru_stime.tv_sec) * 1000 +
+           (ru.ru_utime.tv_usec + ru.ru_stime.tv_usec) / 1000;
+}
+
+bool opensInAnotherProcess(const char* name) {
+    pid_t pid = ::fork();
+    if (pid == 0) ::_exit(opensHere(name) ? 0 : 1);
+    int status = 0;
+    ::waitpid(pid, &status, 0);
+    return WIFEXITED(status) && WEXITSTATUS(status) == 0;
+}
 
 class ComPortTest : public LibraryTest {
 protected:
@@ -73,6 +104,27 @@ TEST_F(ComPortTest, SetRS232IsVisibleInTheLineSettings) {
     EXPECT_EQ(pty.readMaster(5, 1000), "OVL\r\n");
 }
 
+TEST_F(ComPortTest, PortHeldByOpenportIsNotOpenedAgain) {
+    ASSERT_EQ(openport("COM1"), 0);
+    termios held = lineState();
+    const speed_t speed = cfgetospeed(&held);
+    EXPECT_FALSE(opensHere("COM1"));
+    EXPECT_EQ(nativePlatform().lastError(), kErrorAccessDenied);
+    EXPECT_FALSE(opensInAnotherProcess("COM1"));
+    // SetRS232 cannot open the port under the live connection: the line
+    // keeps its settings and the connection works on.
+    char name[] = "COM1";
+    EXPECT_EQ(SetRS232(name, speed == B115200 ? 6 : 12, 2, 1, 2), 1);
+    termios t = lineState();
+    EXPECT_EQ(cfgetospeed(&t), speed);
+    EXPECT_EQ(sendcommand("LIVE"), 1);
+    EXPECT_EQ(pty.readMaster(6, 1000), "LIVE\r\n");
+    // Closed, the port is free again, for other programs too.
+    EXPECT_EQ(closeport(), 1);
+    EXPECT_TRUE(opensInAnotherProcess("COM1"));
+    EXPECT_TRUE(opensHere("COM1"));
+}
+
 TEST_F(ComPortTest, MissingPortShowsTheComMessage) {
     ScopedEnv gone("QOVLIB_COM1", dir.file("no-tty"));
     ::testing::internal::CaptureStderr();
@@ -102,6 +154,15 @@ TEST_F(LptPortTest, SendsLandInTheFileInOrder) {
     EXPECT_GE(nowMs() - start, 100);
     EXPECT_EQ(closeport(), 1);
     EXPECT_EQ(readFileText(file), std::string("A\r\nB\0\r\nC", 8));
+}
+
+TEST_F(LptPortTest, PortHeldByOpenportIsNotOpenedAgain) {
+    writeFileText(file, "");
+    ASSERT_EQ(openport("LPT1"), 0);
+    EXPECT_FALSE(opensHere("LPT1"));
+    EXPECT_FALSE(opensInAnotherProcess("LPT1"));
+    EXPECT_EQ(closeport(), 1);
+    EXPECT_TRUE(opensHere("LPT1"));
 }
 
 TEST_F(LptPortTest, MissingPortFailsWithoutAMessage) {
@@ -136,6 +197,12 @@ protected:
         symlink(pty.slavePath().c_str(), (dev + "/lp0").c_str());
         writeFileText(dev + "/lp1", "");
     }
+    // The device path of the maker's last printer.
+    std::string lastPath() {
+        UsbSearchRecord search;
+        discoverLastUsbDevice(search);
+        return search.devicePath;
+    }
     void addPrinter(int n, const std::string& bus, const std::string& vid, const std::string& serial) {
         std::string d = sysfs + "/devices/" + bus;
         mkdir(d.c_str(), 0755);
@@ -165,6 +232,74 @@ TEST_F(UsbPortTest, DiscoveredPrinterTakesSendsAndAnswers) {
     EXPECT_EQ(pty.readMaster(4, 1000), "\x1b!R\r");
     // The other maker's printer got nothing.
     EXPECT_EQ(readFileText(dev + "/lp1"), "");
+}
+
+TEST_F(UsbPortTest, PrinterHeldByAConnectionIsNotOpenedAgain) {
+    ASSERT_EQ(openport_async("USB"), 0);
+    EXPECT_EQ(usbprinterrestart(), -2);  // its own open fails
+    EXPECT_FALSE(opensInAnotherProcess(lastPath().c_str()));
+    EXPECT_EQ(closeport(), 1);
+    EXPECT_EQ(usbprinterrestart(), 1);
+    EXPECT_EQ(pty.readMaster(4, 1000), "\x1b!R\r");
+}
+
+// A silent printer on a handle without overlapped I/O: each read completes
+// with nothing after the USB wait, so the reads end.
+TEST_F(UsbPortTest, SilentPrinterReadsEndAfterTheUsbWait) {
+    ASSERT_EQ(openport("USB"), 0);
+    std::int64_t start = nowMs();
+    EXPECT_STREQ(QOVA_Read("END\r\n"), "Time Out\r\n");
+    EXPECT_GE(nowMs() - start, 5000);
+    EXPECT_LT(nowMs() - start, 7000);
+    start = nowMs();
+    USB_ClearBuffer();
+    EXPECT_GE(nowMs() - start, 5000);
+    EXPECT_LT(nowMs() - start, 6500);
+}
+
+// A printer node at end of file brings nothing, as a silent printer does:
+// the read sleeps out its time instead of asking again and again.
+TEST_F(UsbPortTest, NodeAtEndOfFileIsWaitedOutNotPolled) {
+    addPrinter(2, "1-3", vendorFilter() + 4, "SN-C");
+    writeFileText(dev + "/lp2", "");
+    ASSERT_EQ(openport_async("USB"), 0);
+    const std::int64_t wall0 = nowMs(), cpu0 = cpuMs();
+    EXPECT_STREQ(QOVA_Read_withTimeout("END\r\n", 1500, 0, 0), "Time Out\r\n");
+    const std::int64_t wall = nowMs() - wall0, cpu = cpuMs() - cpu0;
+    EXPECT_GE(wall, 1500);
+    EXPECT_LT(cpu * 10, wall) << "cpu " << cpu << " ms of " << wall << " ms";
+}
+
+// A printer that streams on without CR or STX: the code-page query gives up
+// after the USB wait.
+TEST_F(UsbPortTest, CodePageQueryEndsOnAnEndlessStream) {
+    std::atomic<bool> stop{false};
+    std::thread stream([&] {
+        const std::string chunk(64, 'x');
+        while (!stop) {
+            if (::write(pty.master(), chunk.data(), chunk.size()) < 0) ::usleep(1000);
+        }
+    });
+    const std::int64_t start = nowMs();
+    const char* answer = usbprintercodepage();
+    const std::int64_t took = nowMs() - start;
+    stop = true;
+    stream.join();
+    EXPECT_LT(took, 6000);
+    EXPECT_GE(took, 4000);
+    EXPECT_EQ(std::string(answer, 4), "xxxx");
+}
+
+// Printers of one model that all carry the same serial: "the last matching
+// printer" is the last one, not the first with that path.
+TEST_F(UsbPortTest, TwinPrintersOpenTheLastOne) {
+    addPrinter(2, "1-3", vendorFilter() + 4, "SN-A");
+    writeFileText(dev + "/lp2", "");
+    ASSERT_EQ(openport("USB"), 0);
+    EXPECT_EQ(sendcommand("TWIN"), 1);
+    EXPECT_EQ(closeport(), 1);
+    EXPECT_EQ(readFileText(dev + "/lp2"), "TWIN\r\n");
+    EXPECT_EQ(pty.drain(), "");
 }
 
 TEST_F(UsbPortTest, OverlappedOpenWritesAndReadsThroughRequests) {

@@ -104,7 +104,7 @@ TEST(ConnectionsOpenPort, ParallelPortIsCreatedForWritingWithItsEvent) {
     EXPECT_EQ(openport("lpt2"), 0);
     EXPECT_EQ(flags(), (Flags{0, 1, 0, 0, 0, 1, 0}));
     EXPECT_EQ(lpt.lastAccess, qov::kAccessWrite);
-    EXPECT_EQ(lpt.lastShare, qov::kShareWrite);
+    EXPECT_EQ(lpt.lastShare, 0u);  // ports are never shared
     EXPECT_EQ(lpt.lastDisposition, qov::Disposition::CreateAlways);
     EXPECT_EQ(lpt.lastFlags, qov::kFlagNormalAttributes);
     EXPECT_NE(connection().portOverlapped.event, qov::kNullHandle);
@@ -188,7 +188,7 @@ TEST(ConnectionsOpenPortAsync, OpensTheLastUsbPrinterForOverlappedIo) {
     EXPECT_EQ(sim->countCalls("OpenPrinter"), 0);
     const Device& d = *sim->device(last);
     EXPECT_EQ(d.openHandles, 1);
-    EXPECT_EQ(d.lastShare, qov::kShareRead | qov::kShareWrite);
+    EXPECT_EQ(d.lastShare, 0u);  // ports are never shared
     EXPECT_EQ(d.lastFlags, qov::kFlagOverlapped | qov::kFlagNormalAttributes);
     // A plain openport clears the overlapped flag again.
     EXPECT_EQ(openport("USB"), 0);

@@ -123,7 +123,7 @@ TEST(ConnectionsUsbOpen, IdentifiedOpenIntoSlotOne) {
     EXPECT_EQ(openport_usbid_async(1, ""), 0);  // empty text: the last device
     EXPECT_EQ(flags(), (Flags{0, 0, 1, 0, 0, 1, 1}));
     EXPECT_EQ(sim->device(last)->lastFlags, qov::kFlagOverlapped | qov::kFlagNormalAttributes);
-    EXPECT_EQ(sim->device(last)->lastShare, qov::kShareRead | qov::kShareWrite);
+    EXPECT_EQ(sim->device(last)->lastShare, 0u);  // ports are never shared
     EXPECT_EQ(openport_usbid(1, "SN2"), 0);
     EXPECT_EQ(flags().overlapped, 0);
 }

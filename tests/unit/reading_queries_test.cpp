@@ -232,6 +232,19 @@ TEST(ReadingCodePage, UsbAnswerAfterStxEndsWhenNothingMoreComes) {
     EXPECT_EQ(sim->nowMs(), 100u + 100u + 5000u);
 }
 
+// A printer that streams on without CR or STX: collecting ends once five
+// whole seconds have passed, with what the buffer holds.
+TEST(ReadingCodePage, UsbEndlessStreamEndsAfterFiveSeconds) {
+    SimScope sim;
+    std::vector<qov::sim::Step> script{expect(kUsbQuery)};
+    for (int i = 0; i < 200; ++i) script.push_back(reply(std::string(100, 'x')));
+    addUsbPrinter(sim.os(), script);
+    const char* answer = usbprintercodepage();
+    EXPECT_EQ(sim->nowMs(), 5000u);  // 50 chunks, 100 ms before each
+    EXPECT_EQ(std::string(answer), std::string(5000, 'x'));
+    EXPECT_EQ(sim->countCalls("ReadFile"), 50);
+}
+
 TEST(ReadingCodePage, UsbWithoutPrinterSendsNothingAndIsEmpty) {
     SimScope sim;
     EXPECT_STREQ(usbprintercodepage(), "");

@@ -22,7 +22,7 @@
 #include <string>
 
 #include "platform/posix/posix_errors.h"
-#include "platform/posix/posix_like_pattern.h"
+#include "platform/like_pattern.h"
 #include "platform/posix/posix_objects.h"
 #include "platform/posix/posix_platform.h"
 
@@ -296,5 +296,8 @@ ManagementResult PosixPlatform::queryPrinterOffline(const char* query, bool* off
     }
     return ManagementResult::NotFound;
 }
+
+// Queue names are UTF-8 bytes; they are handed on as they are.
+std::uint32_t PosixPlatform::spoolerCodePage() { return kCodePageUtf8; }
 
 }  // namespace qov::posix

@@ -1,8 +1,12 @@
 // Files and devices: open, close, read, write, overlapped completion,
 // events and waits.
 #include <fcntl.h>
+#include <sys/file.h>
+#include <sys/ioctl.h>
 #include <sys/stat.h>
 #include <unistd.h>
+
+#include <climits>
 
 #include <cerrno>
 
@@ -19,6 +23,29 @@ namespace qov::posix {
 namespace {
 
 constexpr std::uint32_t kErrorAlreadyExists = 183;
+
+// A port opened without sharing is this descriptor's alone: an advisory
+// lock keeps out every other open of the library, in this process (another
+// descriptor) or another; a terminal is put in exclusive mode as well, which
+// keeps out other programs that do not run as root. False when another
+// open holds the device.
+bool claimExclusive(int fd, bool tty) {
+    int rc;
+    do {
+        rc = ::flock(fd, LOCK_EX | LOCK_NB);
+    } while (rc != 0 && errno == EINTR);
+    if (rc != 0) return false;
+    if (tty) ::ioctl(fd, TIOCEXCL);
+    return true;
+}
+
+// Closes a descriptor the backend opened; a terminal leaves exclusive mode
+// first, which would outlive this descriptor while the device stays open
+// elsewhere.
+void closeOwned(const FileObject& f) {
+    if (f.exclusive && f.tty) ::ioctl(f.fd, TIOCNXCL);
+    ::close(f.fd);
+}
 
 int openFlags(std::uint32_t access) {
     bool r = access & kAccessRead, w = access & kAccessWrite;
@@ -83,7 +110,7 @@ bool startIo(Handle h, bool write, void* data, std::uint32_t size, std::uint32_t
 
 }  // namespace
 
-Handle PosixPlatform::createFile(const char* path, std::uint32_t access, std::uint32_t /*share*/,
+Handle PosixPlatform::createFile(const char* path, std::uint32_t access, std::uint32_t share,
                                  Disposition disposition, std::uint32_t flags) {
     if (!path) {
         setThreadLastError(kErrorInvalidParameter);
@@ -121,12 +148,24 @@ Handle PosixPlatform::createFile(const char* path, std::uint32_t access, std::ui
         setThreadLastError(kErrorAccessDenied);
         return kInvalidHandle;
     }
+    const bool tty = ::isatty(fd) == 1;
+    // Ports (and the files standing in for them) honour "no sharing"; plain
+    // files are shared as POSIX files are.
+    const bool exclusive = name.device && share == 0;
+    if (exclusive && !claimExclusive(fd, tty)) {
+        ::close(fd);
+        setThreadLastError(name.kind == DeviceKind::Serial
+                               ? static_cast<std::uint32_t>(kErrorAccessDenied)
+                               : static_cast<std::uint32_t>(kErrorSharingViolation));
+        return kInvalidHandle;
+    }
     FileObject f;
     f.fd = fd;
+    f.exclusive = exclusive;
     f.kind = name.kind;
     f.overlapped = (flags & kFlagOverlapped) != 0;
     f.regular = S_ISREG(st.st_mode);
-    f.tty = ::isatty(fd) == 1;
+    f.tty = tty;
     f.access = access;
     f.path = name.path;
     if (f.kind == DeviceKind::Serial && f.tty) makeRawKeepingLine(fd);
@@ -139,8 +178,12 @@ Handle PosixPlatform::createFile(const char* path, std::uint32_t access, std::ui
 
 bool PosixPlatform::closeHandle(Handle h) {
     if (FileObject* f = findFile(h)) {
+        if (f->borrowed) {
+            releaseCallerHandle(h);
+            return true;
+        }
         dropRequestsOf(h);
-        ::close(f->fd);
+        closeOwned(*f);
         files().erase(h);
         return true;
     }
@@ -229,6 +272,41 @@ bool PosixPlatform::fileSize(Handle h, std::uint64_t* size) {
     }
     if (size) *size = static_cast<std::uint64_t>(st.st_size);
     return true;
+}
+
+Handle PosixPlatform::adoptCallerHandle(std::intptr_t value) {
+    // 0 is what a null pointer gives: never standard input.
+    const int flags = value > 0 && value <= INT_MAX ? ::fcntl(static_cast<int>(value), F_GETFL) : -1;
+    struct stat st {};
+    if (flags < 0 || ::fstat(static_cast<int>(value), &st) != 0 || S_ISDIR(st.st_mode)) {
+        setThreadLastError(kErrorInvalidHandle);
+        return kInvalidHandle;
+    }
+    const int fd = static_cast<int>(value);
+    // Requests are driven by poll: the descriptor must not block while it is ours.
+    if (!(flags & O_NONBLOCK)) ::fcntl(fd, F_SETFL, flags | O_NONBLOCK);
+    FileObject f;
+    f.fd = fd;
+    f.kind = DeviceKind::Usb;
+    f.overlapped = true;
+    f.regular = S_ISREG(st.st_mode);
+    f.tty = ::isatty(fd) == 1;
+    const int mode = flags & O_ACCMODE;
+    f.access = mode == O_RDWR ? (kAccessRead | kAccessWrite)
+                              : mode == O_WRONLY ? kAccessWrite : kAccessRead;
+    f.borrowed = true;
+    f.savedStatusFlags = flags;
+    Handle h = allocateHandle();
+    files().emplace(h, std::move(f));
+    return h;
+}
+
+void PosixPlatform::releaseCallerHandle(Handle h) {
+    FileObject* f = findFile(h);
+    if (!f || !f->borrowed) return;
+    dropRequestsOf(h);
+    ::fcntl(f->fd, F_SETFL, f->savedStatusFlags);
+    files().erase(h);
 }
 
 Handle PosixPlatform::createEvent(bool manualReset, bool initialState) {

@@ -8,6 +8,7 @@
 #include <cstring>
 
 #include "platform/posix/posix_errors.h"
+#include "platform/posix/posix_time.h"
 
 namespace qov::posix {
 
@@ -25,6 +26,12 @@ struct Plan {
 
 Plan planFor(const IoRequest& r, const FileObject& f) {
     Plan p;
+    // A USB printer read without overlapped I/O ends after the USB wait,
+    // with nothing when the printer stayed silent, as Windows ends it.
+    if (f.kind == DeviceKind::Usb && !f.overlapped && !r.write) {
+        p.total = r.startMs + kUsbSyncReadMs;
+        return p;
+    }
     if (f.kind != DeviceKind::Serial) return p;
     const CommTimeouts& t = f.timeouts;
     auto totalOf = [&](std::uint32_t mult, std::uint32_t constant) -> std::int64_t {
@@ -60,6 +67,12 @@ bool finish(IoRequest& r, std::uint32_t error) {
     r.complete = true;
     r.error = error;
     return true;
+}
+
+// Sleeps until `until` (monotonic ms, not -1).
+void sleepUntil(std::int64_t until) {
+    std::int64_t left = until - monotonicMs();
+    if (left > 0) sleepMs(static_cast<std::uint32_t>(std::min<std::int64_t>(left, 1 << 30)));
 }
 
 // Waits for readiness until `until` (-1: no limit). EINTR just returns.
@@ -115,7 +128,12 @@ IoRequest makeRequest(Handle file, FileObject& f, bool write, void* data, std::u
 bool driveRequest(IoRequest& r, FileObject& f, std::int64_t deadlineMs) {
     if (r.complete) return true;
     const Plan plan = planFor(r, f);
+    // A USB printer at end of file or hung up has nothing to read, as a
+    // silent one has; poll would report it ready at once, so its request
+    // sleeps out its time instead of spinning.
+    const bool quietAtEnd = !r.write && f.kind == DeviceKind::Usb;
     for (;;) {
+        bool ended = false;
         if (r.done >= r.size) return finish(r, 0);
         ssize_t n = transfer(r, f);
         if (n > 0) {
@@ -130,13 +148,15 @@ bool driveRequest(IoRequest& r, FileObject& f, std::int64_t deadlineMs) {
         }
         if (n == 0) {
             // End of file (or of the stream): the request ends with what it has.
-            if (!r.write) return finish(r, 0);
+            if (!r.write && (!quietAtEnd || r.done > 0)) return finish(r, 0);
+            ended = !r.write;
         } else if (errno == EINTR) {
             continue;
         } else if (errno != EAGAIN && errno != EWOULDBLOCK) {
             // A device that fails after delivering bytes still hands them over.
             if (!r.write && r.done > 0) return finish(r, 0);
-            return finish(r, win32ErrorFromErrno(errno));
+            if (!(quietAtEnd && errno == EIO)) return finish(r, win32ErrorFromErrno(errno));
+            ended = true;  // a terminal whose other side has gone
         }
         if (plan.immediate) return finish(r, 0);
 
@@ -147,6 +167,12 @@ bool driveRequest(IoRequest& r, FileObject& f, std::int64_t deadlineMs) {
         // A serial time-out is a completion, not a failure.
         if (limit >= 0 && now >= limit) return finish(r, 0);
         if (deadlineMs >= 0 && now >= deadlineMs) return false;
+        if (ended) {
+            // Nothing can end an unbounded wait on a stream that has ended.
+            if (limit < 0 && deadlineMs < 0) return finish(r, 0);
+            sleepUntil(earliest(limit, deadlineMs));
+            continue;
+        }
         waitReady(f.fd, r.write ? POLLOUT : POLLIN, earliest(limit, deadlineMs));
     }
 }

@@ -14,7 +14,9 @@
 // "return at once" (interval MAXDWORD, totals 0) and "return with the first
 // byte" (interval and multiplier MAXDWORD, a constant). A read that times out
 // succeeds with what it has, possibly nothing. Reads from other devices
-// complete with whatever the first readiness brings.
+// complete with whatever the first readiness brings; a synchronous USB read
+// completes with nothing after kUsbSyncReadMs, and a USB device at end of
+// file or hung up counts as silent (its request sleeps out its time).
 #pragma once
 
 #include <cstdint>
@@ -25,6 +27,10 @@
 #include "platform/posix/posix_objects.h"
 
 namespace qov::posix {
+
+// How long a USB printer read on a handle without overlapped I/O waits for
+// data before it completes with what it has (the USB wait of the readers).
+constexpr std::int64_t kUsbSyncReadMs = 5000;
 
 // The status kept in Overlapped::internal while a request is pending.
 constexpr std::uintptr_t kStatusPending = 0x103;

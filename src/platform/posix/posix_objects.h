@@ -29,6 +29,13 @@ struct FileObject {
     // remembered here so getCommState reports what was asked for.
     bool oneAndHalfStopBits = false;
     std::string path;
+    // Opened without sharing: the descriptor holds an advisory lock (and,
+    // on a terminal, exclusive mode), released when it closes.
+    bool exclusive = false;
+    // The application's own descriptor (adoptCallerHandle): never closed
+    // here; its file status flags are put back when it is released.
+    bool borrowed = false;
+    int savedStatusFlags = 0;
 };
 
 struct EventObject {

@@ -24,6 +24,7 @@ public:
     bool enumPrinters(std::vector<PrinterEntry>& out) override;
     bool printerPortName(Handle printer, std::string& out) override;
     ManagementResult queryPrinterOffline(const char* query, bool* offline) override;
+    std::uint32_t spoolerCodePage() override;
 
     Handle createFile(const char* path, std::uint32_t access, std::uint32_t share,
                       Disposition disposition, std::uint32_t flags) override;
@@ -36,6 +37,8 @@ public:
                              bool wait) override;
     bool cancelIo(Handle h) override;
     bool fileSize(Handle h, std::uint64_t* size) override;
+    Handle adoptCallerHandle(std::intptr_t value) override;
+    void releaseCallerHandle(Handle h) override;
 
     Handle createEvent(bool manualReset, bool initialState) override;
     bool resetEvent(Handle event) override;

@@ -8,6 +8,7 @@
 #include <cctype>
 #include <cstdlib>
 #include <fstream>
+#include <map>
 #include <set>
 
 namespace qov::posix {
@@ -74,7 +75,12 @@ std::vector<UsbPrinter> scanUsbPrinters() {
     const std::string sysfs = envOr("QOVLIB_SYSFS_ROOT", "/sys");
     const std::string devRoot = envOr("QOVLIB_USB_DEV_ROOT", "/dev/usb");
 
-    std::vector<std::pair<long, UsbPrinter>> found;
+    struct Found {
+        long number;
+        UsbPrinter printer;
+        std::string vendor, product, serial, place;
+    };
+    std::vector<Found> found;
     std::set<std::string> seen;
     for (const char* cls : {"/class/usbmisc", "/class/usb"}) {
         const std::string dir = sysfs + cls;
@@ -92,17 +98,28 @@ std::vector<UsbPrinter> scanUsbPrinters() {
             std::string product = readAttribute(usbDevice + "/idProduct");
             if (vendor.size() != 4 || product.size() != 4) continue;
             std::string serial = readAttribute(usbDevice + "/serial");
+            const std::string place = baseName(usbDevice);
             // Without a serial the device's place on the bus tells it apart.
-            if (serial.empty()) serial = baseName(usbDevice);
+            if (serial.empty()) serial = place;
             seen.insert(name);
-            found.push_back({number, {usbInterfacePath(vendor, product, serial), devRoot + "/" + name}});
+            found.push_back({number,
+                             {usbInterfacePath(vendor, product, serial), devRoot + "/" + name},
+                             vendor, product, serial, place});
         }
         ::closedir(d);
     }
     std::sort(found.begin(), found.end(),
-              [](const auto& a, const auto& b) { return a.first < b.first; });
+              [](const Found& a, const Found& b) { return a.number < b.number; });
+    // Printers of one model may all carry the same serial: each path must
+    // still name one device, so such twins add their place on the bus.
+    std::map<std::string, int> uses;
+    for (const Found& f : found) ++uses[f.printer.devicePath];
     std::vector<UsbPrinter> out;
-    for (auto& f : found) out.push_back(std::move(f.second));
+    for (Found& f : found) {
+        if (uses[f.printer.devicePath] > 1)
+            f.printer.devicePath = usbInterfacePath(f.vendor, f.product, f.serial + "&" + f.place);
+        out.push_back(std::move(f.printer));
+    }
     return out;
 }
 

@@ -9,6 +9,8 @@
 // Printers are reported with Windows device-interface paths,
 // "\\?\usb#vid_xxxx&pid_xxxx#<serial>#{a5dcbf10-6530-11d2-901f-00c04fb951ed}",
 // all lower case, so the library's vendor filter reads them unchanged.
+// Printers that share vendor, product and serial get "<serial>&<place on
+// the bus>" instead of the serial, so each path names one device.
 #pragma once
 
 #include <string>

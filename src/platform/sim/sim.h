@@ -62,7 +62,8 @@ Step reply(std::string bytes, std::uint32_t afterMs = 0);
 Step closeAfter(std::uint32_t afterMs = 0);
 Step failAfter(std::uint32_t afterMs = 0);
 
-// Added: SQL LIKE as queryPrinterOffline applies it to printer names:
+// Added: SQL LIKE as queryPrinterOffline applies it to printer names (the
+// shared matcher of platform/like_pattern.h, sets "[a-c]" included):
 // '%' any run of characters, '_' exactly one, letters compared without case
 // (ASCII), no escapes.
 bool sqlLike(const std::string& pattern, const std::string& text);

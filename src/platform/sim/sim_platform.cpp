@@ -9,6 +9,7 @@
 #include <stdexcept>
 
 #include "library_state.h"
+#include "platform/like_pattern.h"
 #include "platform/sim/sim_codepage.h"
 
 namespace qov::sim {
@@ -107,34 +108,11 @@ std::string addrText(std::uint32_t addr) {
            std::to_string((addr >> 16) & 0xFF) + "." + std::to_string((addr >> 24) & 0xFF);
 }
 
-bool likeMatch(const std::string& pat, std::size_t pi, const std::string& s, std::size_t si) {
-    while (pi < pat.size()) {
-        char p = pat[pi];
-        if (p == '%') {
-            while (pi < pat.size() && pat[pi] == '%') ++pi;
-            if (pi == pat.size()) return true;
-            for (std::size_t k = si; k <= s.size(); ++k)
-                if (likeMatch(pat, pi, s, k)) return true;
-            return false;
-        }
-        if (si >= s.size()) return false;
-        if (p != '_') {
-            auto lower = [](char c) {
-                return (c >= 'A' && c <= 'Z') ? char(c - 'A' + 'a') : c;
-            };
-            if (lower(p) != lower(s[si])) return false;
-        }
-        ++pi;
-        ++si;
-    }
-    return si == s.size();
-}
-
 }  // namespace
 
 // SQL LIKE as the management service applies it (exposed for the tests).
 bool sqlLike(const std::string& pattern, const std::string& text) {
-    return likeMatch(pattern, 0, text, 0);
+    return qov::likeMatch(pattern, text);
 }
 
 // ---------------------------------------------------------------------------

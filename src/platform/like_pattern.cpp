@@ -1,9 +1,8 @@
-#include "platform/posix/posix_like_pattern.h"
+#include "platform/like_pattern.h"
 
 #include <cctype>
-#include <strings.h>
 
-namespace qov::posix {
+namespace qov {
 
 namespace {
 
@@ -33,51 +32,59 @@ bool setMatch(const std::string& pattern, std::size_t p, char c, std::size_t* en
     return true;
 }
 
-bool matchFrom(const std::string& pattern, std::size_t p, const std::string& text, std::size_t t) {
-    while (p < pattern.size()) {
-        char pc = pattern[p];
-        if (pc == '%') {
-            while (p < pattern.size() && pattern[p] == '%') ++p;
-            if (p == pattern.size()) return true;
-            for (std::size_t k = t; k <= text.size(); ++k)
-                if (matchFrom(pattern, p, text, k)) return true;
-            return false;
-        }
-        if (t >= text.size()) return false;
-        if (pc == '_') {
-            ++p;
-            ++t;
-            continue;
-        }
-        if (pc == '[') {
-            std::size_t end = 0;
-            bool hit = false;
-            if (setMatch(pattern, p, text[t], &end, &hit)) {
-                if (!hit) return false;
-                p = end;
-                ++t;
-                continue;
-            }
-            // No closing bracket: a plain '['.
-        }
-        if (fold(pc) != fold(text[t])) return false;
-        ++p;
-        ++t;
+// Whether the single-character element at pattern[p] ('_', a set or a
+// plain character) takes c; *next receives the index after the element.
+bool elementTakes(const std::string& pattern, std::size_t p, char c, std::size_t* next) {
+    const char pc = pattern[p];
+    if (pc == '_') {
+        *next = p + 1;
+        return true;
     }
-    return t == text.size();
+    if (pc == '[') {
+        bool hit = false;
+        if (setMatch(pattern, p, c, next, &hit)) return hit;
+        // No closing bracket: a plain '['.
+    }
+    *next = p + 1;
+    return fold(pc) == fold(c);
 }
 
 }  // namespace
 
+// Every element but '%' takes exactly one character, so when a later '%'
+// has matched, an earlier one never needs to take more: only the position
+// of the last '%' is retried. That keeps the match to one pass per retry.
 bool likeMatch(const std::string& pattern, const std::string& text) {
-    return matchFrom(pattern, 0, text, 0);
+    std::size_t p = 0, t = 0;
+    std::size_t starP = std::string::npos, starT = 0;
+    while (t < text.size()) {
+        if (p < pattern.size() && pattern[p] == '%') {
+            starP = ++p;
+            starT = t;
+            continue;
+        }
+        std::size_t next = 0;
+        if (p < pattern.size() && elementTakes(pattern, p, text[t], &next)) {
+            p = next;
+            ++t;
+            continue;
+        }
+        if (starP == std::string::npos) return false;
+        // The last '%' takes one more character and the rest is tried again.
+        p = starP;
+        t = ++starT;
+    }
+    while (p < pattern.size() && pattern[p] == '%') ++p;
+    return p == pattern.size();
 }
 
 bool likePatternOfQuery(const std::string& query, std::string& pattern) {
     std::size_t like = std::string::npos;
     // The first LIKE is the keyword; the pattern may hold the word too.
     for (std::size_t i = 0; i + 4 <= query.size() && like == std::string::npos; ++i)
-        if (strncasecmp(query.c_str() + i, "LIKE", 4) == 0) like = i;
+        if (fold(query[i]) == 'l' && fold(query[i + 1]) == 'i' && fold(query[i + 2]) == 'k' &&
+            fold(query[i + 3]) == 'e')
+            like = i;
     if (like == std::string::npos) return false;
     std::size_t open = query.find('\'', like + 4);
     if (open == std::string::npos) return false;
@@ -90,4 +97,4 @@ bool likePatternOfQuery(const std::string& query, std::string& pattern) {
     return true;
 }
 
-}  // namespace qov::posix
+}  // namespace qov
