@@ -10,6 +10,7 @@
 #include "reading/reply_search.h"
 #include "reading/usb_chunk_reads.h"
 #include "sending/overlapped_write.h"
+#include "sending/socket_send.h"
 
 namespace qov {
 
@@ -68,7 +69,8 @@ char* networkCodePage() {
     const Socket socket = connection().networkSocket;
     char query[200] = {};
     std::memcpy(query, kSerialQuery, sizeof kSerialQuery);
-    os().send(socket, query, static_cast<int>(std::strlen(query)));
+    // A failed send shows in the receive that follows.
+    sending::sendAll(socket, query, std::strlen(query));
 
     // The chunk buffer has a spare last byte that is always 0, so even a
     // full 65,536-byte answer comes back NUL-terminated.

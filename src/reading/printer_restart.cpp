@@ -7,6 +7,7 @@
 #include "qovlib.h"
 #include "reading/receive_state.h"
 #include "reading/reply_search.h"
+#include "sending/socket_send.h"
 
 int comportprinterrestart(void) {
     try {
@@ -22,7 +23,7 @@ int comportprinterrestart(void) {
 int ethernetprinterrestart(void) {
     char restart[200] = {};
     std::memcpy(restart, "\x1b!R\n", 4);
-    qov::os().send(qov::connection().networkSocket, restart, 4);
+    qov::sending::sendAll(qov::connection().networkSocket, restart, 4);
     return 1;
 }
 

@@ -7,6 +7,7 @@
 
 #include "connections/connection_record.h"
 #include "reading/receive_state.h"
+#include "sending/socket_send.h"
 
 namespace {
 constexpr const char* kCaption = "Error Message";
@@ -23,11 +24,8 @@ int Ethernetsend(char* text) {
     clearReceiveBufferAndUsbCount();
 
     const Socket s = connection().networkSocket;
-    const std::size_t length = std::strlen(text);
-    // A socket send takes an int count; a longer text goes out as far as
-    // one send reaches, as with every other partial send.
-    const int count = length > 0x7FFFFFF0u ? 0x7FFFFFF0 : static_cast<int>(length);
-    os().send(s, text, count);
+    // A failed send shows in the receives that follow.
+    sending::sendAll(s, text, std::strlen(text));
 
     static_assert(kDiagnosticReceiveSize < sizeof rs.networkChunk, "chunk keeps a terminator");
     for (;;) {
