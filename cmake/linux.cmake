@@ -15,6 +15,25 @@ target_include_directories(qovlib PUBLIC include)
 set_target_properties(qovlib PROPERTIES OUTPUT_NAME qovlib)
 target_link_options(qovlib PRIVATE -Wl,--no-undefined)
 
+# The library exports the functions of the API and nothing else (no weak
+# symbols of the C++ runtime that could clash with an application's own).
+# The names come from the DLL's export table: its plain names, and for the
+# decorated ones the Itanium symbols they map to.
+file(STRINGS ${CMAKE_SOURCE_DIR}/QOVLIB.def qov_def_lines)
+set(qov_export_names "")
+foreach(line IN LISTS qov_def_lines)
+  if(line MATCHES "^[?][^=]+=(.+)$")
+    string(APPEND qov_export_names "    ${CMAKE_MATCH_1};\n")
+  elseif(line MATCHES "^[A-Za-z_][A-Za-z0-9_]*$" AND NOT line STREQUAL "EXPORTS")
+    string(APPEND qov_export_names "    ${line};\n")
+  endif()
+endforeach()
+set(QOV_VERSION_SCRIPT ${CMAKE_BINARY_DIR}/libqovlib.map)
+file(WRITE ${QOV_VERSION_SCRIPT} "{\n  global:\n${qov_export_names}  local: *;\n};\n")
+set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/QOVLIB.def)
+target_link_options(qovlib PRIVATE -Wl,--version-script=${QOV_VERSION_SCRIPT})
+set_property(TARGET qovlib APPEND PROPERTY LINK_DEPENDS ${QOV_VERSION_SCRIPT})
+
 file(GLOB QOV_SIM_SOURCES CONFIGURE_DEPENDS src/platform/sim/*.cpp)
 add_library(qov_sim STATIC ${QOV_SIM_SOURCES} $<TARGET_OBJECTS:qovcore>)
 target_link_libraries(qov_sim PUBLIC qov_headers)
@@ -35,6 +54,10 @@ if(QOV_TESTS)
   add_executable(unit_tests ${QOV_UNIT_TESTS})
   target_link_libraries(unit_tests PRIVATE qov_sim GTest::gtest_main)
   gtest_discover_tests(unit_tests DISCOVERY_TIMEOUT 120 PROPERTIES LABELS unit)
+
+  add_test(NAME linux_exports
+           COMMAND bash ${CMAKE_SOURCE_DIR}/scripts/check_linux_exports.sh $<TARGET_FILE:qovlib>)
+  set_tests_properties(linux_exports PROPERTIES LABELS posix)
 
   if(EXISTS ${CMAKE_SOURCE_DIR}/tests/posix/CMakeLists.txt)
     add_subdirectory(tests/posix)
