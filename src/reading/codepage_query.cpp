@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "connections/connection_record.h"
+#include "connections/export_guard.h"
 #include "connections/usb_discovery.h"
 #include "qovlib.h"
 #include "reading/read_request.h"
@@ -116,25 +117,16 @@ char* usbCodePage() {
 }  // namespace qov
 
 char* comportprintercodepage(void) {
-    try {
-        return qov::serialCodePage();
-    } catch (...) {
-        return const_cast<char*>(qov::kEmptyText);
-    }
+    return qov::noThrow<char*>(const_cast<char*>(qov::kEmptyText),
+                               [&] { return qov::serialCodePage(); });
 }
 
 char* ethernetprintercodepage(void) {
-    try {
-        return qov::networkCodePage();
-    } catch (...) {
-        return const_cast<char*>(qov::kEmptyText);
-    }
+    return qov::noThrow<char*>(const_cast<char*>(qov::kEmptyText),
+                               [&] { return qov::networkCodePage(); });
 }
 
 char* usbprintercodepage(void) {
-    try {
-        return qov::usbCodePage();
-    } catch (...) {
-        return const_cast<char*>(qov::kEmptyText);
-    }
+    return qov::noThrow<char*>(const_cast<char*>(qov::kEmptyText),
+                               [&] { return qov::usbCodePage(); });
 }

@@ -3,6 +3,7 @@
 // They never use the connection record.
 #include <cstring>
 
+#include "connections/export_guard.h"
 #include "qovlib.h"
 #include "reading/read_request.h"
 #include "reading/readers.h"
@@ -133,29 +134,20 @@ bool usbReadDataToBuffer(Handle h) {
 
 namespace {
 qov::Handle toHandle(void* handle) { return reinterpret_cast<qov::Handle>(handle); }
-
-template <typename F>
-bool guarded(F&& f) {
-    try {
-        return f();
-    } catch (...) {
-        return false;
-    }
-}
 }  // namespace
 
 bool UsbReadData(void* handle, bool) {
-    return guarded([&] { return qov::usbReadData(toHandle(handle)); });
+    return qov::noThrow(false, [&] { return qov::usbReadData(toHandle(handle)); });
 }
 bool UsbReadData_mult(void* handle, bool) {
-    return guarded([&] { return qov::usbReadDataMult(toHandle(handle)); });
+    return qov::noThrow(false, [&] { return qov::usbReadDataMult(toHandle(handle)); });
 }
 bool UsbReadStatus(void* handle, bool) {
-    return guarded([&] { return qov::usbReadStatus(toHandle(handle)); });
+    return qov::noThrow(false, [&] { return qov::usbReadStatus(toHandle(handle)); });
 }
 bool UsbReadStatusDataToBuffer(void* handle, bool) {
-    return guarded([&] { return qov::usbReadStatusDataToBuffer(toHandle(handle)); });
+    return qov::noThrow(false, [&] { return qov::usbReadStatusDataToBuffer(toHandle(handle)); });
 }
 bool UsbReadDataToBuffer(void* handle, bool) {
-    return guarded([&] { return qov::usbReadDataToBuffer(toHandle(handle)); });
+    return qov::noThrow(false, [&] { return qov::usbReadDataToBuffer(toHandle(handle)); });
 }

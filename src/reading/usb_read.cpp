@@ -3,6 +3,7 @@
 // connections opened for overlapped I/O.
 #include <cstring>
 
+#include "connections/export_guard.h"
 #include "qovlib.h"
 #include "reading/read_request.h"
 #include "reading/readers.h"
@@ -111,17 +112,13 @@ qov::Handle toHandle(void* handle) { return reinterpret_cast<qov::Handle>(handle
 }  // namespace
 
 bool UsbRead_judge(void* handle, char* terminator) {
-    try {
+    return qov::noThrow(false, [&] {
         return qov::usbReadJudge(toHandle(handle), terminator, qov::kUsbWaitMs);
-    } catch (...) {
-        return false;
-    }
+    });
 }
 
 bool UsbRead_judge(void* handle, char* terminator, int waitTimeout) {
-    try {
+    return qov::noThrow(false, [&] {
         return qov::usbReadJudge(toHandle(handle), terminator, qov::waitMs(waitTimeout));
-    } catch (...) {
-        return false;
-    }
+    });
 }

@@ -6,6 +6,7 @@
 #include <cstring>
 
 #include "connections/connection_record.h"
+#include "connections/export_guard.h"
 #include "reading/receive_state.h"
 #include "sending/socket_send.h"
 
@@ -17,9 +18,10 @@ constexpr int kDiagnosticReceiveSize = 500;
 void showBox(const char* text) { qov::os().messageBox(text, kCaption, qov::Icon::Warning); }
 }  // namespace
 
-int Ethernetsend(char* text) {
-    using namespace qov;
-    if (text == nullptr) return 0;
+namespace qov {
+namespace {
+
+int exchange(char* text) {
     ReceiveState& rs = receiveState();
     clearReceiveBufferAndUsbCount();
 
@@ -45,4 +47,12 @@ int Ethernetsend(char* text) {
     showBox("Hi");
     os().writeStdout("Connection Closed.\n");
     return 1;
+}
+
+}  // namespace
+}  // namespace qov
+
+int Ethernetsend(char* text) {
+    if (text == nullptr) return 0;
+    return qov::noThrow(0, [&] { return qov::exchange(text); });
 }
