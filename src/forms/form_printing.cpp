@@ -12,9 +12,7 @@ namespace {
 template <class Send>
 char* printForm(int form, Send&& send) {
     if (!qov::formExists(form)) return nullptr;
-    char* block = qov::noThrow<char*>(nullptr, [&] {
-        return qov::newFormBlock(form);
-    });
+    char* block = qov::noThrow<char*>(nullptr, [&] { return qov::newFormBlock(form); });
     if (block != nullptr) send(block);
     return block;
 }

@@ -2,6 +2,7 @@
 // form-composition interface, which differs from the library's own.
 #include "qovlib.h"
 
+#include "connections/export_guard.h"
 #include "platform/platform.h"
 
 namespace {
@@ -9,7 +10,11 @@ char kLibraryVersion[] = "2.03";
 }
 
 int about(void) {
-    qov::os().messageBox("QOV Windows DLL Version V2.03", "DLL Version", qov::Icon::Information);
+    qov::noThrow(false, [] {
+        qov::os().messageBox("QOV Windows DLL Version V2.03", "DLL Version",
+                             qov::Icon::Information);
+        return true;
+    });
     return 1;
 }
 
