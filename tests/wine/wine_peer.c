@@ -266,7 +266,8 @@ int main(int argc, char** argv) {
     }
     signal(SIGPIPE, SIG_IGN);
 
-    for (int i = 0; i < CH_COUNT; ++i) {
+    /* The megabytes of the pause and hangup printers are not logged. */
+    for (int i = 0; i < CH_PAUSE; ++i) {
         char path[4096];
         snprintf(path, sizeof path, "%s/%s.log", logDir, kChannelNames[i]);
         channels[i].log = fopen(path, "ab");
