@@ -3,15 +3,16 @@
 #include "qovlib.h"
 
 #include "connections/export_guard.h"
+#include "library_version.h"
 #include "platform/platform.h"
 
 namespace {
-char kLibraryVersion[] = "2.03";
+char kLibraryVersion[] = QOV_LIBRARY_VERSION;
 }
 
 int about(void) {
     qov::noThrow(false, [] {
-        qov::os().messageBox("QOV Windows DLL Version V2.03", "DLL Version",
+        qov::os().messageBox("QOV Windows DLL Version V" QOV_LIBRARY_VERSION, "DLL Version",
                              qov::Icon::Information);
         return true;
     });
