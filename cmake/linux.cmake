@@ -37,6 +37,25 @@ set_target_properties(qovlib PROPERTIES
   SOVERSION ${PROJECT_VERSION_MAJOR})
 target_link_options(qovlib PRIVATE -Wl,--no-undefined)
 
+# The library exports the functions of the API and nothing else (no weak
+# symbols of the C++ runtime that could clash with an application's own).
+# The names come from the DLL's export table: its plain names, and for the
+# decorated ones the Itanium symbols they map to.
+file(STRINGS ${CMAKE_SOURCE_DIR}/QOVLIB.def qov_def_lines)
+set(qov_export_names "")
+foreach(line IN LISTS qov_def_lines)
+  if(line MATCHES "^[?][^=]+=(.+)$")
+    string(APPEND qov_export_names "    ${CMAKE_MATCH_1};\n")
+  elseif(line MATCHES "^[A-Za-z_][A-Za-z0-9_]*$" AND NOT line STREQUAL "EXPORTS")
+    string(APPEND qov_export_names "    ${line};\n")
+  endif()
+endforeach()
+set(QOV_VERSION_SCRIPT ${CMAKE_BINARY_DIR}/libqovlib.map)
+file(WRITE ${QOV_VERSION_SCRIPT} "{\n  global:\n${qov_export_names}  local: *;\n};\n")
+set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/QOVLIB.def)
+target_link_options(qovlib PRIVATE -Wl,--version-script=${QOV_VERSION_SCRIPT})
+set_property(TARGET qovlib APPEND PROPERTY LINK_DEPENDS ${QOV_VERSION_SCRIPT})
+
 # The simulated operating system of the unit tests.
 set(QOV_SIM_SOURCES
   src/platform/like_pattern.cpp
@@ -65,6 +84,7 @@ if(QOV_TESTS)
     tests/unit/connections_serial_test.cpp
     tests/unit/connections_usb_test.cpp
     tests/unit/control_commands_test.cpp
+    tests/unit/export_guard_test.cpp
     tests/unit/formatters_commands_test.cpp
     tests/unit/formatters_download_test.cpp
     tests/unit/formatters_logo_export_test.cpp
@@ -88,10 +108,15 @@ if(QOV_TESTS)
     tests/unit/sending_command_test.cpp
     tests/unit/sending_device_test.cpp
     tests/unit/sending_encoded_test.cpp
+    tests/unit/sending_network_test.cpp
     tests/unit/sim_platform_test.cpp
     tests/unit/smoke_test.cpp)
   target_link_libraries(unit_tests PRIVATE qov_sim GTest::gtest_main)
   gtest_discover_tests(unit_tests DISCOVERY_TIMEOUT 120 PROPERTIES LABELS unit)
+
+  add_test(NAME linux_exports
+           COMMAND bash ${CMAKE_SOURCE_DIR}/scripts/check_linux_exports.sh $<TARGET_FILE:qovlib>)
+  set_tests_properties(linux_exports PROPERTIES LABELS posix)
 
   add_subdirectory(tests/posix)
   add_subdirectory(tests/contract)

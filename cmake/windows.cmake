@@ -72,6 +72,7 @@ if(QOV_WINE_TESTS)
     tests/wine/harness.cpp
     tests/wine/info_test.cpp
     tests/wine/main.cpp
+    tests/wine/network_delivery_test.cpp
     tests/wine/network_test.cpp
     tests/wine/ports_test.cpp
     tests/wine/spooler_test.cpp)

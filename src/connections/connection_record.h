@@ -76,6 +76,10 @@ inline bool validSlot(int n) { return n >= 1 && n <= 5; }
 // The "Printing..." document every spooler open starts.
 constexpr const char* kDocumentName = "Printing...";
 
+// Ends the page and the document of a spooler printer and closes it, so
+// that what was written prints and the handle is released.
+void endSpoolerDocument(Handle printer);
+
 // Closes the port event if one is held, and forgets it, so that it is never
 // closed twice.
 void closePortEvent();

@@ -1,5 +1,6 @@
-// Keeps exceptions (in practice: a failed allocation while copying a name)
-// from crossing an export: the export then returns its failure result.
+// The one guard of the exports: every export that can meet an exception
+// (in practice a failed allocation) runs its body through noThrow, so that
+// no exception crosses the API; the export then returns its failure result.
 #pragma once
 
 #include <utility>

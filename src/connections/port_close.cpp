@@ -7,13 +7,14 @@
 #include "reading/receive_state.h"
 
 namespace qov {
-namespace {
 
 void endSpoolerDocument(Handle printer) {
     os().endPagePrinter(printer);
     os().endDocPrinter(printer);
     os().closePrinter(printer);
 }
+
+namespace {
 
 // Closes the first open transport of the current connection. The open
 // flag and the stored handle values stay as they are, so repeated calls walk

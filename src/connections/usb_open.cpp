@@ -61,6 +61,9 @@ int openUsbPortMultImpl(int slot) {
     ConnectionRecord& c = connection();
     if (slot <= 0) {
         os().messageBox("Can't using USB_Mult port", "Error Message", Icon::Warning);
+        // The open document is finished and its printer closed before the
+        // flag that leads to them is dropped.
+        if (c.current.spoolerFlag != 0) endSpoolerDocument(c.current.handle);
         c.current.spoolerFlag = 0;
         c.connectionOpenFlag = 0;
         return 0;

@@ -30,20 +30,10 @@ private:
     Handle h_;
 };
 
-// The body on a socket: partial sends are continued, so that a large file
-// is not cut short; a send that makes no progress ends it.
-void sendWhole(Socket s, const char* data, std::uint32_t size) {
-    while (size > 0) {
-        const int sent = os().send(s, data, static_cast<int>(size));
-        if (sent <= 0) return;
-        data += sent;
-        size -= static_cast<std::uint32_t>(sent);
-    }
-}
-
 // Writes the body on the first transport the connection has, in the order
-// spooler, LPT or USB, COM, network. False when none applies or the COM
-// write cannot get its event (nothing written then).
+// spooler, LPT or USB, COM, network. False when none applies, the COM
+// write cannot get its event (nothing written then) or the socket failed or
+// stalled.
 bool writeBody(const char* data, std::uint32_t size) {
     ConnectionRecord& c = connection();
     if (c.current.spoolerFlag != 0) {
@@ -56,11 +46,17 @@ bool writeBody(const char* data, std::uint32_t size) {
     } else if (c.serialFlag != 0) {
         return sending::writeSerial(c.current.handle, data, size, sending::SerialWait::OwnEvent);
     } else if (c.networkFlag != 0) {
-        sendWhole(c.networkSocket, data, size);
+        return sending::writeSocket(c.networkSocket, data, size);
     } else {
         return false;
     }
     return true;
+}
+
+// The socket is the transport of this download (it comes last).
+bool networkOnly(const ConnectionRecord& c) {
+    return c.current.spoolerFlag == 0 && c.parallelFlag == 0 && c.current.usbFlag == 0 &&
+           c.serialFlag == 0 && c.networkFlag != 0;
 }
 
 int downloadImage(const char* path, const char* logoName) {
@@ -102,7 +98,9 @@ int downloadImage(const char* path, const char* logoName) {
     std::string header = "~LOGO;";
     header += logoName ? logoName : "";
     header += ";PCX;DISK\r\n";
-    ZULOutBuffer(&header[0]);
+    const int headerSent = ZULOutBuffer(&header[0]);
+    // On a socket that failed nothing more is written.
+    if (headerSent == 0 && networkOnly(c)) return 0;
     std::string trailer = "~RASTEREND\r\nEND\r\n";
 
     // A fresh port event for the port overlapped record, whatever the
@@ -113,7 +111,7 @@ int downloadImage(const char* path, const char* logoName) {
 
     // Only the bytes the read delivered are sent.
     if (!writeBody(body.get(), got)) return 0;
-    ZULOutBuffer(&trailer[0]);
+    if (ZULOutBuffer(&trailer[0]) == 0 && networkOnly(c)) return 0;
     return 1;
 }
 

@@ -6,6 +6,7 @@
 #include <cstring>
 #include <string>
 
+#include "connections/export_guard.h"
 #include "formatters/logo_conversion.h"
 
 namespace {
@@ -23,13 +24,12 @@ char* storeLogo(const char* picture, const char* name, int height, int width) {
 }  // namespace
 
 // The picture size is the caller's promise: (width + 4) / 8 bytes per row,
-// `height` rows. Without a picture or a name there is nothing to store.
+// `height` rows. Without a name, or without the picture of rows that it
+// has, there is nothing to store; a picture of no rows needs no bytes.
 char* printer_PNGLogo_NORMAL(const char* picture, const char* name, int height, int width) {
-    if (picture == nullptr || name == nullptr) return nullptr;
-    try {
-        return storeLogo(picture, name, height, width);
-    } catch (...) {
-        // No memory for the definition: nothing was sent.
-        return nullptr;
-    }
+    if (name == nullptr) return nullptr;
+    const bool hasRows = height > 0 && qov::logoRowBytes(width) > 0;
+    if (picture == nullptr && hasRows) return nullptr;
+    // No memory for the definition: nothing was sent.
+    return qov::noThrow<char*>(nullptr, [&] { return storeLogo(picture, name, height, width); });
 }

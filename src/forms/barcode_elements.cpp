@@ -2,6 +2,7 @@
 // row of the barcode settings table as it stands at this call.
 #include <cstring>
 
+#include "connections/export_guard.h"
 #include "forms/element_text.h"
 #include "forms/form_workspace.h"
 #include "forms/keyword_tables.h"
@@ -20,7 +21,7 @@ const char* rotationKeyword(const std::string& text) {
 
 int QOVA_PrintBarcode(int form, int kind, int f1, int f2, const char* data) {
     if (kind < 0 || kind >= qov::kBarcodeKinds || data == nullptr) return 1;
-    return qov::guardedCall(1, [&] {
+    return qov::noThrow(1, [&] {
         const auto& row = qov::formWorkspace().barcode[kind];
         auto given = [&](int column) { return row[column].given == 1; };
 

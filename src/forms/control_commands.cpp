@@ -5,6 +5,9 @@
 
 #include <cstdio>
 
+#include "connections/export_guard.h"
+#include "reading/reply_search.h"
+
 namespace {
 
 constexpr char kFormFeed[] = "~CREATE;FEED;X\r\nEND\r\n~EXECUTE;FEED\r\n~NORMAL\r\n";
@@ -38,36 +41,57 @@ char* sensorText(char (&buffer)[kSensorBufferSize], int value) {
 
 }  // namespace
 
-const char* QOVA_FORMFEED(void) { return sent(kFormFeed); }
-const char* QOVA_FORMFEED_Mult(int slot) { return sentOn(slot, kFormFeed); }
+const char* QOVA_FORMFEED(void) {
+    return qov::noThrow<const char*>(nullptr, [&] { return sent(kFormFeed); });
+}
+const char* QOVA_FORMFEED_Mult(int slot) {
+    return qov::noThrow<const char*>(nullptr, [&] { return sentOn(slot, kFormFeed); });
+}
 
-const char* QOVA_PrinterReset(void) { return sent(kReset); }
-char* QOVA_PrinterReset_Mult(int slot) { return const_cast<char*>(sentOn(slot, kReset)); }
+const char* QOVA_PrinterReset(void) {
+    return qov::noThrow<const char*>(nullptr, [&] { return sent(kReset); });
+}
+char* QOVA_PrinterReset_Mult(int slot) {
+    return qov::noThrow<char*>(nullptr, [&] { return const_cast<char*>(sentOn(slot, kReset)); });
+}
 
-const char* QOVA_GAPDETECT(void) { return sent(kGapDetect); }
-const char* QOVA_GAPDETECT_Mult(int slot) { return sentOn(slot, kGapDetect); }
+const char* QOVA_GAPDETECT(void) {
+    return qov::noThrow<const char*>(nullptr, [&] { return sent(kGapDetect); });
+}
+const char* QOVA_GAPDETECT_Mult(int slot) {
+    return qov::noThrow<const char*>(nullptr, [&] { return sentOn(slot, kGapDetect); });
+}
 
-const char* QOVA_BLINEDETECT(void) { return sent(kBlackLineDetect); }
-const char* QOVA_BLINEDETECT_Mult(int slot) { return sentOn(slot, kBlackLineDetect); }
+const char* QOVA_BLINEDETECT(void) {
+    return qov::noThrow<const char*>(nullptr, [&] { return sent(kBlackLineDetect); });
+}
+const char* QOVA_BLINEDETECT_Mult(int slot) {
+    return qov::noThrow<const char*>(nullptr, [&] { return sentOn(slot, kBlackLineDetect); });
+}
 
 // The value is not checked; the printer judges it.
 const char* QOVA_SETSENSOR(int value) {
     static char buffer[kSensorBufferSize];
-    return sent(sensorText(buffer, value));
+    return qov::noThrow<const char*>(nullptr, [&] { return sent(sensorText(buffer, value)); });
 }
 
 const char* QOVA_SETSENSOR_Mult(int slot, int value) {
     static char buffer[kSensorBufferSize];
-    return sentOn(slot, sensorText(buffer, value));
+    return qov::noThrow<const char*>(nullptr,
+                                     [&] { return sentOn(slot, sensorText(buffer, value)); });
 }
 
 const char* QOVA_RFIDAUTOCALIBRATION(void) {
-    sent(kRfidCalibration);
-    return QOVA_Read(kRfidAnswerEnd);
+    return qov::noThrow<const char*>(qov::kFailedText, [] {
+        sent(kRfidCalibration);
+        return QOVA_Read(kRfidAnswerEnd);
+    });
 }
 
 // The answer is read from the current connection: there is no slot read.
 const char* QOVA_RFIDAUTOCALIBRATION_Mult(int slot) {
-    sentOn(slot, kRfidCalibration);
-    return QOVA_Read(kRfidAnswerEnd);
+    return qov::noThrow<const char*>(qov::kFailedText, [&] {
+        sentOn(slot, kRfidCalibration);
+        return QOVA_Read(kRfidAnswerEnd);
+    });
 }

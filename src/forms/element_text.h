@@ -1,7 +1,6 @@
 // Building command-language text for forms: one number format and one
 // element builder shared by the header and every element, the append of a
-// finished element to its form, and the guard that keeps exceptions inside
-// the exports.
+// finished element to its form.
 #pragma once
 
 #include <string>
@@ -40,18 +39,5 @@ private:
 // False, and nothing changes, when `form` names no form created since the
 // last QOVA_DLLinit.
 bool appendToForm(int form, const std::string& element);
-
-// Runs an export's body; a failed allocation inside it (the only exception
-// the form code can meet) ends the call with `failed` instead of leaving the
-// export. Appends are single std::string appends, which leave the form as it
-// was when they throw.
-template <class Result, class Body>
-Result guardedCall(Result failed, Body&& body) noexcept {
-    try {
-        return body();
-    } catch (...) {
-        return failed;
-    }
-}
 
 }  // namespace qov

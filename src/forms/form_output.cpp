@@ -1,5 +1,6 @@
 // The complete text of a form (its entry and the closing END, ~EXECUTE and
 // ~NORMAL lines) and QOVA_GetFormData.
+#include "connections/export_guard.h"
 #include "forms/form_output.h"
 
 #include <cstdlib>
@@ -70,5 +71,5 @@ char* newFormBlock(int form) {
 
 char* QOVA_GetFormData(int form) {
     if (!qov::formExists(form)) return nullptr;
-    return qov::guardedCall<char*>(nullptr, [&] { return qov::newFormBlock(form); });
+    return qov::noThrow<char*>(nullptr, [&] { return qov::newFormBlock(form); });
 }

@@ -1,5 +1,6 @@
 // Form printing: the complete text of a form goes to the printer as UTF-8,
 // and the caller gets the text as composed (still in the ANSI code page).
+#include "connections/export_guard.h"
 #include "forms/element_text.h"
 #include "forms/form_output.h"
 #include "qovlib.h"
@@ -11,9 +12,7 @@ namespace {
 template <class Send>
 char* printForm(int form, Send&& send) {
     if (!qov::formExists(form)) return nullptr;
-    char* block = qov::guardedCall<char*>(nullptr, [&] {
-        return qov::newFormBlock(form);
-    });
+    char* block = qov::noThrow<char*>(nullptr, [&] { return qov::newFormBlock(form); });
     if (block != nullptr) send(block);
     return block;
 }

@@ -2,6 +2,7 @@
 // QOVA_PrintBarcode, QOVA_WriteRFID and the form output read later.
 #include <cstring>
 
+#include "connections/export_guard.h"
 #include "forms/element_text.h"
 #include "forms/form_workspace.h"
 #include "forms/keyword_tables.h"
@@ -68,7 +69,7 @@ int QOVA_Scale(int first, int second) {
 
 int QOVA_FontSetup(int type, const char* text) {
     if (text == nullptr) return 1;
-    return qov::guardedCall(1, [&] {
+    return qov::noThrow(1, [&] {
         auto& ws = formWorkspace();
         switch (type) {
         case 0:
@@ -109,7 +110,7 @@ int QOVA_SetBarcode(int kind, int column, const char* text) {
         return 0;
     }
     if (text == nullptr) return 1;
-    return qov::guardedCall(1, [&] {
+    return qov::noThrow(1, [&] {
         row[column].text = text;  // assigned first: a failed copy leaves the cell as it was
         row[column].given = 1;
         return 0;
@@ -119,7 +120,7 @@ int QOVA_SetBarcode(int kind, int column, const char* text) {
 int QOVA_SetupRFID(int fieldLength, unsigned char increment, const char* format, int step,
                    const char* data) {
     if (format == nullptr || data == nullptr) return 1;
-    return qov::guardedCall(1, [&] {
+    return qov::noThrow(1, [&] {
         formWorkspace().rfid.push_back(qov::RfidField{fieldLength, format, increment, step, data});
         return 0;
     });

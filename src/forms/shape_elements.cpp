@@ -1,10 +1,11 @@
 // Boxes and straight lines. Numbers pass through unchanged; the points of a
 // line are written in the order given, never sorted.
+#include "connections/export_guard.h"
 #include "forms/element_text.h"
 #include "qovlib.h"
 
 int QOVA_DrawBox(int form, int b1, int b2, int b3, int b4, int b5) {
-    return qov::guardedCall(1, [&] {
+    return qov::noThrow(1, [&] {
         qov::ElementText e;
         e << "BOX\r\n" << b1 << ";" << b2 << ";" << b3 << ";" << b4 << ";" << b5 << "\r\nSTOP\r\n";
         return qov::appendToForm(form, e.str()) ? 0 : 1;
@@ -12,7 +13,7 @@ int QOVA_DrawBox(int form, int b1, int b2, int b3, int b4, int b5) {
 }
 
 int QOVA_DrawLine(int form, int k, int r1, int c1, int r2, int c2) {
-    return qov::guardedCall(1, [&] {
+    return qov::noThrow(1, [&] {
         qov::ElementText e;
         // Equal rows win over equal columns, so a single point is a HORZ line.
         if (r1 == r2)

@@ -2,6 +2,7 @@
 // form-composition interface, which differs from the library's own.
 #include "qovlib.h"
 
+#include "connections/export_guard.h"
 #include "library_version.h"
 #include "platform/platform.h"
 
@@ -10,8 +11,11 @@ char kLibraryVersion[] = QOV_LIBRARY_VERSION;
 }
 
 int about(void) {
-    qov::os().messageBox("QOV Windows DLL Version V" QOV_LIBRARY_VERSION, "DLL Version",
-                         qov::Icon::Information);
+    qov::noThrow(false, [] {
+        qov::os().messageBox("QOV Windows DLL Version V" QOV_LIBRARY_VERSION, "DLL Version",
+                             qov::Icon::Information);
+        return true;
+    });
     return 1;
 }
 

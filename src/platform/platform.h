@@ -237,15 +237,23 @@ public:
     // SO_SNDTIMEO / SO_RCVTIMEO in milliseconds.
     virtual int setSendTimeout(Socket s, std::uint32_t ms) = 0;
     virtual int setReceiveTimeout(Socket s, std::uint32_t ms) = 0;
-    // select for writability: >0 writable, 0 time-out, <0 error.
+    // select for writability: >0 writable, 0 time-out, <0 error. A
+    // connected socket is writable when its send buffer has room again, and
+    // also once the connection has failed (its next send reports the error).
+    // A senders' wait for a peer that has stopped reading.
     virtual int selectWritable(Socket s, long seconds, long microseconds) = 0;
     // getsockopt SO_ERROR into *value (left as it was on failure). 0 or -1.
     virtual int socketError(Socket s, int* value) = 0;
-    // send / recv, flags 0. send returns the count or -1; recv the count,
-    // 0 when the peer closed, -1 on error (socketLastError: kWsaWouldBlock
-    // only on a non-blocking socket with no data; kWsaTimedOut when a
-    // blocking socket's receive time-out expired).
+    // send, flags 0. Returns the count the socket took, which may be less
+    // than `size` (a partial send: the rest has to be sent again), or -1 with
+    // socketLastError: kWsaWouldBlock when a non-blocking socket's send
+    // buffer is full (wait with selectWritable), kWsaTimedOut when a blocking
+    // socket's send time-out expired before it took a byte (neither ends the
+    // connection); any other code is a failed connection.
     virtual int send(Socket s, const void* data, int size) = 0;
+    // recv, flags 0: the count, 0 when the peer closed, -1 on error
+    // (socketLastError: kWsaWouldBlock only on a non-blocking socket with no
+    // data; kWsaTimedOut when a blocking socket's receive time-out expired).
     virtual int recv(Socket s, void* data, int size) = 0;
     virtual int closeSocket(Socket s) = 0;
     // WSAGetLastError.
@@ -271,6 +279,9 @@ public:
     virtual void sleep(std::uint32_t ms) = 0;
     // The calendar clock in whole seconds (time()).
     virtual std::int64_t calendarSeconds() = 0;
+    // A clock in milliseconds that only moves forward (GetTickCount64),
+    // for waits measured in parts of a second.
+    virtual std::uint64_t tickMs() = 0;
 };
 
 // The backend in use. Points at the native backend when the library loads.

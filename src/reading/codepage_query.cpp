@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "connections/connection_record.h"
+#include "connections/export_guard.h"
 #include "connections/usb_discovery.h"
 #include "qovlib.h"
 #include "reading/read_request.h"
@@ -10,6 +11,7 @@
 #include "reading/reply_search.h"
 #include "reading/usb_chunk_reads.h"
 #include "sending/overlapped_write.h"
+#include "sending/socket_send.h"
 
 namespace qov {
 
@@ -70,7 +72,8 @@ char* networkCodePage() {
     const Socket socket = connection().networkSocket;
     char query[200] = {};
     std::memcpy(query, kSerialQuery, sizeof kSerialQuery);
-    os().send(socket, query, static_cast<int>(std::strlen(query)));
+    // A failed send shows in the receive that follows.
+    sending::sendAll(socket, query, std::strlen(query));
 
     // The chunk buffer has a spare last byte that is always 0, so even a
     // full 65,536-byte answer comes back NUL-terminated.
@@ -120,25 +123,16 @@ char* usbCodePage() {
 }  // namespace qov
 
 char* comportprintercodepage(void) {
-    try {
-        return qov::serialCodePage();
-    } catch (...) {
-        return const_cast<char*>(qov::kEmptyText);
-    }
+    return qov::noThrow<char*>(const_cast<char*>(qov::kEmptyText),
+                               [&] { return qov::serialCodePage(); });
 }
 
 char* ethernetprintercodepage(void) {
-    try {
-        return qov::networkCodePage();
-    } catch (...) {
-        return const_cast<char*>(qov::kEmptyText);
-    }
+    return qov::noThrow<char*>(const_cast<char*>(qov::kEmptyText),
+                               [&] { return qov::networkCodePage(); });
 }
 
 char* usbprintercodepage(void) {
-    try {
-        return qov::usbCodePage();
-    } catch (...) {
-        return const_cast<char*>(qov::kEmptyText);
-    }
+    return qov::noThrow<char*>(const_cast<char*>(qov::kEmptyText),
+                               [&] { return qov::usbCodePage(); });
 }

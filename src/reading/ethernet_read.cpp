@@ -22,17 +22,16 @@ bool EthernetReadUntilText(const char* terminator, std::int64_t limitSeconds) {
     for (;;) {
         std::memset(rs.networkChunk, 0, sizeof rs.networkChunk);
         os().sleep(100);
-        if (isSocketFailure(lastError)) return false;  // the flag is already set
+        // The error of the previous round's receive: only now does it become
+        // the socket error flag. A receive that failed on the last round
+        // before the limit ends the read as a time-out and leaves the flag.
+        if (isSocketFailure(lastError)) {
+            rs.socketErrorFlag = 1;
+            return false;
+        }
 
         const int got = os().recv(socket, rs.networkChunk, static_cast<int>(kNetworkChunkSize));
-        if (got < 0) {
-            lastError = os().socketLastError();
-            // Set at once, so that a failure on the last receive before the
-            // time limit is not taken for a plain time-out.
-            if (isSocketFailure(lastError)) rs.socketErrorFlag = 1;
-        } else {
-            lastError = 0;
-        }
+        lastError = got < 0 ? os().socketLastError() : 0;
         if (got == 0) {  // the peer closed the connection
             rs.networkCount = 0;
             return false;

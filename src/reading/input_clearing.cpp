@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "connections/connection_record.h"
+#include "connections/export_guard.h"
 #include "qovlib.h"
 #include "reading/read_request.h"
 #include "reading/readers.h"
@@ -80,24 +81,20 @@ char clearSerialInput() {
 }  // namespace qov
 
 void USB_ClearBuffer(void) {
-    try {
+    qov::noThrow(false, [&] {
         const auto& c = qov::connection();
-        if (c.current.usbFlag == 0) return;
+        if (c.current.usbFlag == 0) return true;
         if (!c.current.overlappedUsbFlag) {
             // The empty terminator matches after the first request: one
             // chunk at most is read and dropped.
             qov::usbReadJudge(c.current.handle, "", 300);
-            return;
+            return true;
         }
         qov::drainOverlappedUsb(c.current.handle);
-    } catch (...) {
-    }
+        return true;
+    });
 }
 
 char Serial_ClearBuffer(void) {
-    try {
-        return qov::clearSerialInput();
-    } catch (...) {
-        return 0;
-    }
+    return qov::noThrow<char>(0, [&] { return qov::clearSerialInput(); });
 }

@@ -3,31 +3,35 @@
 #include <cstring>
 
 #include "connections/connection_record.h"
+#include "connections/export_guard.h"
 #include "connections/usb_discovery.h"
 #include "qovlib.h"
 #include "reading/receive_state.h"
 #include "reading/reply_search.h"
+#include "sending/socket_send.h"
 
 int comportprinterrestart(void) {
-    try {
+    qov::noThrow(0, [&] {
         qov::zeroReceiveBuffer();
         qov::receiveState().usbCount = 0;
         char restart[] = "\x1b!R\n";
         ComportSendData(restart);
-    } catch (...) {
-    }
+        return 0;
+    });
     return 1;
 }
 
 int ethernetprinterrestart(void) {
-    char restart[200] = {};
-    std::memcpy(restart, "\x1b!R\n", 4);
-    qov::os().send(qov::connection().networkSocket, restart, 4);
+    qov::noThrow(false, [] {
+        char restart[200] = {};
+        std::memcpy(restart, "\x1b!R\n", 4);
+        return qov::sending::sendAll(qov::connection().networkSocket, restart, 4);
+    });
     return 1;
 }
 
 int usbprinterrestart(void) {
-    try {
+    return qov::noThrow<int>(-1, [&]() -> int {
         qov::UsbSearchRecord record;
         qov::discoverLastUsbDevice(record);
         if (!record.found) return -1;
@@ -39,7 +43,5 @@ int usbprinterrestart(void) {
         qov::os().writeFile(h, "\x1b!R\r", 4, &written, nullptr);
         qov::os().closeHandle(h);
         return 1;
-    } catch (...) {
-        return -1;
-    }
+    });
 }

@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "connections/connection_record.h"
+#include "connections/export_guard.h"
 #include "qovlib.h"
 #include "reading/read_request.h"
 #include "reading/readers.h"
@@ -78,21 +79,17 @@ const char* readReply(const char* terminator, const ReadTimings& usbAsync,
 }  // namespace qov
 
 const char* QOVA_Read(const char* terminator) {
-    try {
+    return qov::noThrow<const char*>(qov::kFailedText, [&] {
         return qov::readReply(terminator, {5000, 3000, 300}, {5000, 100, 1000}, 5, 5);
-    } catch (...) {
-        return qov::kFailedText;
-    }
+    });
 }
 
 const char* QOVA_Read_withTimeout(const char* terminator, int waitTimeout, int delayBefore,
                                   int delayAfter) {
-    try {
+    return qov::noThrow<const char*>(qov::kFailedText, [&]() -> const char* {
         const qov::ReadTimings own{qov::waitMs(waitTimeout), qov::delayMs(delayBefore),
                                    qov::delayMs(delayAfter)};
         const std::int64_t limit = qov::secondsOf(waitTimeout);
         return qov::readReply(terminator, own, own, limit, limit);
-    } catch (...) {
-        return qov::kFailedText;
-    }
+    });
 }

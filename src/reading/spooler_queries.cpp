@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "connections/connection_record.h"
+#include "connections/export_guard.h"
 #include "qovlib.h"
 
 namespace qov {
@@ -150,33 +151,19 @@ const char* returnDriver(const char* portName) {
 }  // namespace qov
 
 int driver_status(const char* printerName) {
-    try {
-        return qov::driverStatus(printerName);
-    } catch (...) {
-        return -1;
-    }
+    return qov::noThrow<int>(-1, [&] { return qov::driverStatus(printerName); });
 }
 
 const char* driver_portname(const char* printerName) {
-    try {
-        return qov::driverPortName(printerName);
-    } catch (...) {
-        return "cannot find printer";
-    }
+    return qov::noThrow<const char*>("cannot find printer",
+                                     [&] { return qov::driverPortName(printerName); });
 }
 
 int compareport(char* portName) {
-    try {
-        return qov::comparePort(portName);
-    } catch (...) {
-        return 0;
-    }
+    return qov::noThrow<int>(0, [&] { return qov::comparePort(portName); });
 }
 
 char* returndriver(char* portName) {
-    try {
-        return const_cast<char*>(qov::returnDriver(portName));
-    } catch (...) {
-        return const_cast<char*>("-1");
-    }
+    return qov::noThrow<char*>(const_cast<char*>("-1"),
+                               [&] { return const_cast<char*>(qov::returnDriver(portName)); });
 }

@@ -2,6 +2,7 @@
 #include <cstring>
 
 #include "connections/connection_record.h"
+#include "connections/export_guard.h"
 #include "qovlib.h"
 #include "reading/receive_state.h"
 #include "reading/reply_search.h"
@@ -41,30 +42,22 @@ const char* getStatus() {
 }  // namespace qov
 
 const char* QOVA_GetStatus(void) {
-    try {
-        return qov::getStatus();
-    } catch (...) {
-        return qov::kFailedText;
-    }
+    return qov::noThrow<const char*>(qov::kFailedText, [&] { return qov::getStatus(); });
 }
 
 int QOVA_SetupStatus(int mode) {
-    try {
+    return qov::noThrow<int>(0, [&]() -> int {
         const char* text = qov::statusSetupText(mode);
         if (!text) return 0;  // no status interface of that number: nothing to send
         return sendcommand(text);
-    } catch (...) {
-        return 0;
-    }
+    });
 }
 
 int QOVA_SetupStatus_Mult(int slot, int mode) {
-    try {
+    return qov::noThrow<int>(0, [&]() -> int {
         const char* text = qov::statusSetupText(mode);
         if (!text) return 0;
         std::string copy(text);
         return sendcommand_mult(slot, &copy[0]);
-    } catch (...) {
-        return 0;
-    }
+    });
 }

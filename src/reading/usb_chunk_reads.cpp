@@ -3,6 +3,7 @@
 // They never use the connection record.
 #include <cstring>
 
+#include "connections/export_guard.h"
 #include "qovlib.h"
 #include "reading/read_request.h"
 #include "reading/readers.h"
@@ -134,20 +135,18 @@ bool usbReadDataToBuffer(Handle h) {
 namespace {
 // Runs a reader on the handle the application passed in.
 template <typename F>
-bool guarded(void* handle, F&& reader) {
-    try {
+bool onCallerHandle(void* handle, F&& reader) {
+    return qov::noThrow(false, [&] {
         qov::CallerHandle h(handle);
         return reader(h.get());
-    } catch (...) {
-        return false;
-    }
+    });
 }
 }  // namespace
 
-bool UsbReadData(void* handle, bool) { return guarded(handle, qov::usbReadData); }
-bool UsbReadData_mult(void* handle, bool) { return guarded(handle, qov::usbReadDataMult); }
-bool UsbReadStatus(void* handle, bool) { return guarded(handle, qov::usbReadStatus); }
+bool UsbReadData(void* handle, bool) { return onCallerHandle(handle, qov::usbReadData); }
+bool UsbReadData_mult(void* handle, bool) { return onCallerHandle(handle, qov::usbReadDataMult); }
+bool UsbReadStatus(void* handle, bool) { return onCallerHandle(handle, qov::usbReadStatus); }
 bool UsbReadStatusDataToBuffer(void* handle, bool) {
-    return guarded(handle, qov::usbReadStatusDataToBuffer);
+    return onCallerHandle(handle, qov::usbReadStatusDataToBuffer);
 }
-bool UsbReadDataToBuffer(void* handle, bool) { return guarded(handle, qov::usbReadDataToBuffer); }
+bool UsbReadDataToBuffer(void* handle, bool) { return onCallerHandle(handle, qov::usbReadDataToBuffer); }

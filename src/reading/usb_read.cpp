@@ -3,6 +3,7 @@
 // connections opened for overlapped I/O.
 #include <cstring>
 
+#include "connections/export_guard.h"
 #include "qovlib.h"
 #include "reading/read_request.h"
 #include "reading/readers.h"
@@ -107,19 +108,15 @@ bool UsbReadUntilTextAsync(Handle h, const char* terminator, std::uint32_t waitM
 }  // namespace qov
 
 bool UsbRead_judge(void* handle, char* terminator) {
-    try {
+    return qov::noThrow(false, [&] {
         qov::CallerHandle h(handle);
         return qov::usbReadJudge(h.get(), terminator, qov::kUsbWaitMs);
-    } catch (...) {
-        return false;
-    }
+    });
 }
 
 bool UsbRead_judge(void* handle, char* terminator, int waitTimeout) {
-    try {
+    return qov::noThrow(false, [&] {
         qov::CallerHandle h(handle);
         return qov::usbReadJudge(h.get(), terminator, qov::waitMs(waitTimeout));
-    } catch (...) {
-        return false;
-    }
+    });
 }

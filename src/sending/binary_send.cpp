@@ -2,6 +2,7 @@
 #include "qovlib.h"
 
 #include "connections/connection_record.h"
+#include "connections/export_guard.h"
 #include "sending/send_route.h"
 
 namespace qov::sending {
@@ -13,7 +14,7 @@ int sendBlock(const char* data, int length, const SendStyle& style) {
     const auto size = static_cast<std::uint32_t>(length);
     if (size > kMaxSendLength) return 0;
     connection().sendLength = size;
-    return deliver(currentRoute(), kBinaryOrder, data, size, style);
+    return noThrow(0, [&] { return deliver(currentRoute(), kBinaryOrder, data, size, style); });
 }
 
 }  // namespace

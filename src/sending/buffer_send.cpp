@@ -68,5 +68,7 @@ int ComportSendData(char* text) {
     if (length > kMaxSendLength) return 0;
     qov::ConnectionRecord& c = qov::connection();
     c.sendLength = static_cast<std::uint32_t>(length);
-    return writeSerial(c.current.handle, text, c.sendLength, SerialWait::OwnEvent) ? 1 : 0;
+    return qov::noThrow(0, [&] {
+        return writeSerial(c.current.handle, text, c.sendLength, SerialWait::OwnEvent) ? 1 : 0;
+    });
 }

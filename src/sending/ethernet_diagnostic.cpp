@@ -6,7 +6,9 @@
 #include <cstring>
 
 #include "connections/connection_record.h"
+#include "connections/export_guard.h"
 #include "reading/receive_state.h"
+#include "sending/socket_send.h"
 
 namespace {
 constexpr const char* kCaption = "Error Message";
@@ -16,18 +18,16 @@ constexpr int kDiagnosticReceiveSize = 500;
 void showBox(const char* text) { qov::os().messageBox(text, kCaption, qov::Icon::Warning); }
 }  // namespace
 
-int Ethernetsend(char* text) {
-    using namespace qov;
-    if (text == nullptr) return 0;
+namespace qov {
+namespace {
+
+int exchange(char* text) {
     ReceiveState& rs = receiveState();
     clearReceiveBufferAndUsbCount();
 
     const Socket s = connection().networkSocket;
-    const std::size_t length = std::strlen(text);
-    // A socket send takes an int count; a longer text goes out as far as
-    // one send reaches, as with every other partial send.
-    const int count = length > 0x7FFFFFF0u ? 0x7FFFFFF0 : static_cast<int>(length);
-    os().send(s, text, count);
+    // A failed send shows in the receives that follow.
+    sending::sendAll(s, text, std::strlen(text));
 
     static_assert(kDiagnosticReceiveSize < sizeof rs.networkChunk, "chunk keeps a terminator");
     for (;;) {
@@ -47,4 +47,12 @@ int Ethernetsend(char* text) {
     showBox("Hi");
     os().writeStdout("Connection Closed.\n");
     return 1;
+}
+
+}  // namespace
+}  // namespace qov
+
+int Ethernetsend(char* text) {
+    if (text == nullptr) return 0;
+    return qov::noThrow(0, [&] { return qov::exchange(text); });
 }

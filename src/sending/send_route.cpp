@@ -95,8 +95,11 @@ int deliver(const Route& route, const Transport* order, std::size_t count, const
                 }
                 return 1;
             case Transport::Network:
-                writeSocket(route.socket, bytes, size);
-                if (style.lineEnd) writeSocket(route.socket, kLineEnd, kLineEndLength);
+                // A block the printer did not take whole gets no line end.
+                if (!writeSocket(route.socket, bytes, size)) return 0;
+                if (style.lineEnd && !writeSocket(route.socket, kLineEnd, kLineEndLength)) {
+                    return 0;
+                }
                 return 1;
             case Transport::Serial:
                 return writeSerialSend(route, bytes, size, style);

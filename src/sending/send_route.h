@@ -46,7 +46,8 @@ struct SendStyle {
 
 // Writes `size` bytes through the first transport of `order` whose flag is
 // set in `route`. Returns 1 when a transport took the bytes, 0 when none
-// applies or the serial write could not create its event (nothing written).
+// applies, the serial write could not create its event (nothing written) or
+// the socket failed or stalled before it took every byte.
 int deliver(const Route& route, const Transport* order, std::size_t count, const char* bytes,
             std::uint32_t size, const SendStyle& style);
 template <std::size_t N>

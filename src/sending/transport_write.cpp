@@ -2,6 +2,7 @@
 
 #include "connections/connection_record.h"
 #include "sending/overlapped_write.h"
+#include "sending/socket_send.h"
 
 namespace qov::sending {
 
@@ -25,9 +26,8 @@ void writeDevice(Handle h, bool overlappedHandle, const void* data, std::uint32_
     }
 }
 
-void writeSocket(Socket s, const void* data, std::uint32_t size) {
-    // size is bounded by kMaxSendLength, so it fits the int count.
-    os().send(s, data, static_cast<int>(size));
+bool writeSocket(Socket s, const void* data, std::uint32_t size) {
+    return sendAll(s, data, size);
 }
 
 namespace {

@@ -30,8 +30,9 @@ void writePlainFile(Handle h, const void* data, std::uint32_t size);
 // data lost), otherwise a plain WriteFile.
 void writeDevice(Handle h, bool overlappedHandle, const void* data, std::uint32_t size);
 
-// One socket send, flags 0. A partial send is not retried.
-void writeSocket(Socket s, const void* data, std::uint32_t size);
+// The whole block on a socket (sendAll). False when the connection failed
+// or stalled: the caller then writes nothing more.
+bool writeSocket(Socket s, const void* data, std::uint32_t size);
 
 // How a serial write waits for its overlapped record.
 enum class SerialWait {

@@ -45,6 +45,6 @@ int writeOnce(const char* text) {
 }  // namespace
 
 int usbportwrite(char* text) {
-    if (text == nullptr) return kWritten;  // nothing to write
+    if (text == nullptr) return kNoPrinter;  // nothing written
     return qov::noThrow(kCannotOpen, [&] { return writeOnce(text); });
 }

@@ -12,6 +12,7 @@
 #include <time.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdlib>
 #include <cstring>
@@ -97,20 +98,39 @@ TcpPrinter::~TcpPrinter() {
     ::close(stopPipe_[1]);
 }
 
+void TcpPrinter::pauseBeforeReading(int ms) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    pauseMs_ = ms;
+}
+
+void TcpPrinter::closeAfterReceiving(std::size_t bytes) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    closeAfterBytes_ = bytes;
+}
+
 void TcpPrinter::run() {
     for (;;) {
         std::vector<pollfd> fds{{stopPipe_[0], POLLIN, 0}, {listenFd_, POLLIN, 0}};
+        int wait = -1;  // until a connection's pause ends
         {
             std::lock_guard<std::mutex> lock(mutex_);
-            for (Conn& c : conns_)
-                if (!c.closed) fds.push_back({c.fd, POLLIN, 0});
+            const std::int64_t now = nowMs();
+            for (Conn& c : conns_) {
+                if (c.closed) continue;
+                if (c.readsFromMs > now) {
+                    const int left = static_cast<int>(c.readsFromMs - now);
+                    wait = wait < 0 ? left : std::min(wait, left);
+                    continue;
+                }
+                fds.push_back({c.fd, POLLIN, 0});
+            }
         }
-        if (::poll(fds.data(), fds.size(), -1) < 0) continue;
+        if (::poll(fds.data(), fds.size(), wait) < 0) continue;
         if (fds[0].revents) return;
         std::lock_guard<std::mutex> lock(mutex_);
         if (fds[1].revents & POLLIN) {
             int fd = ::accept4(listenFd_, nullptr, nullptr, SOCK_CLOEXEC);
-            if (fd >= 0) conns_.push_back({fd, {}, 0, false});
+            if (fd >= 0) conns_.push_back({fd, {}, 0, false, nowMs() + pauseMs_});
         }
         for (std::size_t i = 2; i < fds.size(); ++i) {
             if (!fds[i].revents) continue;
@@ -129,6 +149,12 @@ void TcpPrinter::run() {
                 continue;
             }
             c->received.append(buf, static_cast<std::size_t>(n));
+            if (closeAfterBytes_ > 0 && c->received.size() >= closeAfterBytes_) {
+                c->closed = true;
+                ::close(c->fd);
+                c->fd = -1;
+                continue;
+            }
             for (const Rule& r : rules_) {
                 if (c->received.find(r.trigger, c->answeredUpTo) == std::string::npos) continue;
                 c->answeredUpTo = c->received.size();

@@ -62,6 +62,12 @@ public:
     TcpPrinter& operator=(const TcpPrinter&) = delete;
 
     std::uint16_t port() const { return port_; }
+    // A printer that reads nothing for `ms` after it accepts a connection
+    // (its socket buffers fill up), and one that closes a connection once
+    // it has received `bytes` (with data still unread: a reset). Set before
+    // the library connects.
+    void pauseBeforeReading(int ms);
+    void closeAfterReceiving(std::size_t bytes);
     // Bytes received on connection n (0 first), so far.
     std::string received(std::size_t n = 0);
     std::size_t connections();
@@ -81,11 +87,14 @@ private:
     std::thread thread_;
     std::mutex mutex_;
     std::condition_variable changed_;
+    int pauseMs_ = 0;
+    std::size_t closeAfterBytes_ = 0;
     struct Conn {
         int fd;
         std::string received;
         std::size_t answeredUpTo = 0;
         bool closed = false;
+        std::int64_t readsFromMs = 0;
     };
     std::vector<Conn> conns_;
 };

@@ -199,3 +199,29 @@ TEST(ConnectionsUsbOpen, NumberedOpenFailuresShowTheirMessages) {
         EXPECT_EQ(sim->countCalls("EnumUsbDevices"), c.slot > 0 ? 1 : 0);
     }
 }
+
+TEST(ConnectionsUsbOpen, BadSlotNumberFinishesTheOpenSpoolerDocumentFirst) {
+    SimScope sim;
+    qov::sim::Printer& printer = sim->addPrinter("P", "USB001");
+    ASSERT_EQ(openport("P"), 0);
+    ASSERT_EQ(sendcommand("LABEL"), 1);
+    EXPECT_EQ(openusbportmult(0), 0);
+    // Box, then page, document and printer closed, in that order.
+    const int box = conn_test::callAt(sim.os(), "MessageBox Error Message: Can't using USB_Mult port");
+    const int endPage = conn_test::callAt(sim.os(), "EndPagePrinter P");
+    const int endDoc = conn_test::callAt(sim.os(), "EndDocPrinter P");
+    const int close = conn_test::callAt(sim.os(), "ClosePrinter P");
+    ASSERT_GE(box, 0);
+    EXPECT_LT(box, endPage);
+    EXPECT_LT(endPage, endDoc);
+    EXPECT_LT(endDoc, close);
+    EXPECT_EQ(printer.docsEnded, 1);
+    EXPECT_EQ(printer.openHandles, 0);
+    EXPECT_EQ(flags(), (Flags{0, 0, 0, 0, 0, 0, 0}));
+    // Nothing is open: a close has nothing left to end.
+    EXPECT_EQ(closeport(), 0);
+    EXPECT_EQ(sim->countCalls("ClosePrinter"), 1);
+    // Without a document open, only the box.
+    EXPECT_EQ(openusbportmult(-1), 0);
+    EXPECT_EQ(sim->countCalls("EndPagePrinter"), 1);
+}

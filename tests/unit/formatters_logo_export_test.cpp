@@ -43,13 +43,31 @@ TEST(FormattersLogoExport, WithoutConnectionTheTextIsStillReturned) {
     std::free(text);
 }
 
-TEST(FormattersLogoExport, NullPictureOrNameSendsNothing) {
+TEST(FormattersLogoExport, NullPictureWithRowsOrNullNameSendsNothing) {
     qov::sim::SimScope sim;
     fmt_test::open(sim.os(), Link::Spooler);
     const char picture[] = {'\x00'};
     EXPECT_EQ(printer_PNGLogo_NORMAL(nullptr, "A", 1, 8), nullptr);
     EXPECT_EQ(printer_PNGLogo_NORMAL(picture, nullptr, 1, 8), nullptr);
+    EXPECT_EQ(printer_PNGLogo_NORMAL(nullptr, nullptr, 0, 8), nullptr);
     EXPECT_TRUE(sim->writesTo(fmt_test::kPrinter).empty());
+}
+
+TEST(FormattersLogoExport, NullPictureWithoutRowsGivesTheHeaderAndEnd) {
+    qov::sim::SimScope sim;
+    fmt_test::open(sim.os(), Link::Spooler);
+    // No row (height 0) and no whole byte per row (width 3).
+    char* flat = printer_PNGLogo_NORMAL(nullptr, "N", 0, 16);
+    char* narrow = printer_PNGLogo_NORMAL(nullptr, "W", 2, 3);
+    ASSERT_NE(flat, nullptr);
+    ASSERT_NE(narrow, nullptr);
+    EXPECT_STREQ(flat, "~LOGO;N;0;16;\nEND");
+    EXPECT_STREQ(narrow, "~LOGO;W;2;3;\nEND");
+    EXPECT_EQ(fmt_test::writtenTo(sim.os(), fmt_test::kPrinter),
+              (std::vector<std::string>{"~LOGO;N;0;16;\nEND", "\r\n", "~LOGO;W;2;3;\nEND",
+                                        "\r\n"}));
+    std::free(flat);
+    std::free(narrow);
 }
 
 TEST(FormattersLogoExport, LongDefinitionsGoOutWhole) {

@@ -200,13 +200,21 @@ TEST(ReadingNetwork, ReceiveTimeOutOfBlockingSocketFailsAndSetsFlag) {
     EXPECT_EQ(socketErrorFlag(), 1);
 }
 
-TEST(ReadingNetwork, FailedLastReceiveBeforeTheLimitIsNoTimeOut) {
+TEST(ReadingNetwork, ErrorOnTheLastRoundIsATimeOutAndTheNextReadFailsOnItsSecondRound) {
     SimScope sim;
     usePeer(sim.os(), {}, false);
     const std::uint64_t t0 = alignToSecond(sim.os());
-    EXPECT_STREQ(QOVA_Read_withTimeout("END\r\n", 500, 0, 0), "-1");
+    // The receive times out at 1100: the limit of 1 s has passed, so the
+    // read ends as a time-out before the error becomes the flag.
+    EXPECT_STREQ(QOVA_Read_withTimeout("END\r\n", 500, 0, 0), "Time Out\r\n");
     EXPECT_EQ(sim->nowMs() - t0, 1100u);
+    EXPECT_EQ(socketErrorFlag(), 0);
+    // With 5 s, the error of the first receive is seen after the second
+    // pause: "-1" at 1100 + 100 + 1000 + 100.
+    EXPECT_STREQ(QOVA_Read_withTimeout("END\r\n", 5000, 0, 0), "-1");
+    EXPECT_EQ(sim->nowMs() - t0, 2300u);
     EXPECT_EQ(socketErrorFlag(), 1);
+    EXPECT_EQ(sim->countCalls("recv "), 2);
 }
 
 TEST(ReadingNetwork, ConnectionResetFailsAndSetsFlag) {

@@ -367,15 +367,6 @@ TEST(SendingCommand, NullTextSendsNothing) {
     EXPECT_TRUE(sim->writes.empty());
 }
 
-TEST(SendingCommand, PartialSocketSendIsNotRetriedAndStillCounts) {
-    SimScope sim;
-    sim->addPeer(kPeerAddress, kPeerPort).partialSend = 2;
-    ASSERT_EQ(openethernet(kPeerAddress, kPeerPort), 0);
-    EXPECT_EQ(sendcommand("ABCDEF"), 1);
-    EXPECT_EQ(sim->connectionTo(kPeerAddress, kPeerPort).received, "AB\r\n");
-    EXPECT_EQ(sim->writesTo(peerTarget()).size(), 2u);
-}
-
 TEST(SendingCommand, RejectedSpoolerWriteStillCounts) {
     SimScope sim;
     open(sim.os(), Link::Spooler);

@@ -172,11 +172,11 @@ TEST(SendingUsbPortWrite, LongTextGoesOutWhole) {
     EXPECT_EQ(sim->writes[0].bytes, text + " \r\n");
 }
 
-TEST(SendingUsbPortWrite, NullTextWritesNothing) {
+TEST(SendingUsbPortWrite, NullTextWritesNothingAndSaysSo) {
     SimScope sim;
     sim->addUsbInterface(usbPath());
     qov::sim::Device& usb = sim->addDevice(usbPath(), qov::sim::DeviceKind::Usb);
-    EXPECT_EQ(usbportwrite(nullptr), 0);
+    EXPECT_EQ(usbportwrite(nullptr), -1);
     EXPECT_EQ(usb.openCount, 0);
     EXPECT_TRUE(sim->writes.empty());
 }

@@ -224,14 +224,20 @@ void peerClear(const char* channel) {
     }
 }
 
-std::string peerAwait(const char* channel, std::size_t minSize, std::uint32_t timeoutMs) {
-    const std::uint64_t end = nowMs() + timeoutMs;
-    std::string data = peerReceived(channel);
-    while (data.size() < minSize && nowMs() < end) {
-        Sleep(100);
-        data = peerReceived(channel);
+std::size_t peerCount(const char* channel) {
+    const std::string reply = control(std::string("COUNT ") + channel);
+    if (reply.empty() || reply.back() != '\n') {
+        fail(__FILE__, __LINE__, "the peer answered COUNT with \"" + shown(reply) + "\"");
+        throw CaseAborted{};
     }
-    return data;
+    return std::strtoul(reply.c_str(), nullptr, 10);
+}
+
+std::string peerAwait(const char* channel, std::size_t minSize, std::uint32_t timeoutMs) {
+    // Counted while waiting; the bytes are fetched once.
+    const std::uint64_t end = nowMs() + timeoutMs;
+    while (peerCount(channel) < minSize && nowMs() < end) Sleep(100);
+    return peerReceived(channel);
 }
 
 std::string peerTermios() {

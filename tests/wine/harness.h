@@ -117,6 +117,8 @@ inline std::uint64_t nowMs() { return GetTickCount64(); }
 // What the peer has received on a channel ("tcp", "cups", "com").
 std::string peerReceived(const char* channel);
 void peerClear(const char* channel);
+// The number of bytes the peer has received on a channel.
+std::size_t peerCount(const char* channel);
 // Polls the channel until it holds at least `minSize` bytes or the time is
 // up; returns what it holds then.
 std::string peerAwait(const char* channel, std::size_t minSize, std::uint32_t timeoutMs);

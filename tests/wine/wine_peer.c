@@ -5,13 +5,18 @@
  * It keeps everything it receives per channel and answers a status request:
  *   tcp   the printer port that openethernet connects to;
  *   cups  the port the CUPS queue's socket backend delivers jobs to;
- *   com   the far end of the pty pair whose other end Wine has as COM1.
+ *   com   the far end of the pty pair whose other end Wine has as COM1;
+ *   pause  a printer that reads nothing for 3 s after it accepts a
+ *          connection (its socket buffers fill up), then everything;
+ *   hangup a printer that closes a connection once it has received 1 MiB
+ *          on it, with more data unread (the sender sees a reset).
  * On tcp and com, every "~STATUS" is answered with a two-chunk report that
  * ends in "END\r\n" (the second chunk 300 ms after the first, so a reader
  * has to keep collecting).
  *
  * A control port serves the test program, one request per connection:
  *   GET <channel>    -> "<n>\n" and the n bytes received so far
+ *   COUNT <channel>  -> "<n>\n", the number of bytes received so far
  *   CLEAR <channel>  -> "OK\n", forgets what was received
  *   TERMIOS          -> the line settings of Wine's end of the pty:
  *                       "speed=<baud> csize=<5..8> parenb=<0|1> parodd=<0|1> cstopb=<0|1>\n"
@@ -19,8 +24,8 @@
  * Usage:
  *   wine_peer --free-port
  *   wine_peer --ports-file FILE --log-dir DIR [--serial PEER_PTY --wine-serial WINE_PTY]
- * The ports file receives "tcp=<port> cups=<port> control=<port>" once all
- * three listen.
+ * The ports file receives "tcp=<port> cups=<port> control=<port>
+ * pause=<port> hangup=<port>" once all of them listen.
  */
 #define _GNU_SOURCE
 #include <arpa/inet.h>
@@ -37,8 +42,11 @@
 #include <time.h>
 #include <unistd.h>
 
-enum { CH_TCP, CH_CUPS, CH_COM, CH_COUNT };
-static const char* const kChannelNames[CH_COUNT] = {"tcp", "cups", "com"};
+enum { CH_TCP, CH_CUPS, CH_COM, CH_PAUSE, CH_HANGUP, CH_COUNT };
+static const char* const kChannelNames[CH_COUNT] = {"tcp", "cups", "com", "pause", "hangup"};
+
+static const long kPauseMs = 3000;
+static const size_t kHangupBytes = 1u << 20;
 
 static const char kReportFirst[] = "STATUS;READY;LABELS 0\r\n";
 static const char kReportLast[] = "END\r\n";
@@ -191,6 +199,9 @@ static void serveControl(int client, const char* wineSerial) {
         int n = snprintf(reply, sizeof reply, "%zu\n", c->size);
         writeAll(client, reply, (size_t)n);
         writeAll(client, c->data ? c->data : "", c->size);
+    } else if (strncmp(line, "COUNT ", 6) == 0 && channelByName(line + 6) >= 0) {
+        int n = snprintf(reply, sizeof reply, "%zu\n", channels[channelByName(line + 6)].size);
+        writeAll(client, reply, (size_t)n);
     } else if (strncmp(line, "CLEAR ", 6) == 0 && channelByName(line + 6) >= 0) {
         struct channel* c = &channels[channelByName(line + 6)];
         c->size = 0;
@@ -255,7 +266,8 @@ int main(int argc, char** argv) {
     }
     signal(SIGPIPE, SIG_IGN);
 
-    for (int i = 0; i < CH_COUNT; ++i) {
+    /* The megabytes of the pause and hangup printers are not logged. */
+    for (int i = 0; i < CH_PAUSE; ++i) {
         char path[4096];
         snprintf(path, sizeof path, "%s/%s.log", logDir, kChannelNames[i]);
         channels[i].log = fopen(path, "ab");
@@ -273,34 +285,47 @@ int main(int argc, char** argv) {
     }
 
     int tcpListen = listenOn(0), cupsListen = listenOn(0), controlListen = listenOn(0);
+    int pauseListen = listenOn(0), hangupListen = listenOn(0);
     {
         char tmp[4096];
         snprintf(tmp, sizeof tmp, "%s.tmp", portsFile);
         FILE* f = fopen(tmp, "w");
         if (!f) die(tmp);
-        fprintf(f, "tcp=%d cups=%d control=%d\n", portOf(tcpListen), portOf(cupsListen),
-                portOf(controlListen));
+        fprintf(f, "tcp=%d cups=%d control=%d pause=%d hangup=%d\n", portOf(tcpListen),
+                portOf(cupsListen), portOf(controlListen), portOf(pauseListen),
+                portOf(hangupListen));
         fclose(f);
         if (rename(tmp, portsFile) < 0) die("rename");
     }
 
-    /* Open printer connections: fd and channel. */
+    /* Open printer connections: fd, channel, when reading starts, bytes. */
     enum { MAX_CONN = 32 };
     int connFd[MAX_CONN], connCh[MAX_CONN], connCount = 0;
+    long connReadsFrom[MAX_CONN];
+    size_t connGot[MAX_CONN];
+    const int listeners[] = {tcpListen, cupsListen, pauseListen, hangupListen};
+    const int listenerChannel[] = {CH_TCP, CH_CUPS, CH_PAUSE, CH_HANGUP};
+    enum { LISTENERS = 4 };
 
     for (;;) {
-        struct pollfd fds[4 + MAX_CONN];
+        struct pollfd fds[LISTENERS + 2 + MAX_CONN];
         int n = 0;
-        fds[n++] = (struct pollfd){tcpListen, POLLIN, 0};
-        fds[n++] = (struct pollfd){cupsListen, POLLIN, 0};
+        for (int l = 0; l < LISTENERS; ++l) fds[n++] = (struct pollfd){listeners[l], POLLIN, 0};
+        const int controlIndex = n;
         fds[n++] = (struct pollfd){controlListen, POLLIN, 0};
         const int serialIndex = serial >= 0 ? n : -1;
         if (serial >= 0) fds[n++] = (struct pollfd){serial, POLLIN, 0};
         const int firstConn = n;
-        for (int i = 0; i < connCount; ++i) fds[n++] = (struct pollfd){connFd[i], POLLIN, 0};
-
         long wait = 1000;
         const long t = nowMs();
+        /* A pausing connection is not looked at until its time comes. */
+        for (int i = 0; i < connCount; ++i) {
+            if (connReadsFrom[i] > t) {
+                if (connReadsFrom[i] - t < wait) wait = connReadsFrom[i] - t;
+                continue;
+            }
+            fds[n++] = (struct pollfd){connFd[i], POLLIN, 0};
+        }
         for (int i = 0; i < pendingCount; ++i) {
             long left = pending[i].dueMs - t;
             if (left < wait) wait = left < 0 ? 0 : left;
@@ -319,7 +344,7 @@ int main(int argc, char** argv) {
         }
 
         char buf[65536];
-        for (int l = 0; l < 2; ++l) {
+        for (int l = 0; l < LISTENERS; ++l) {
             if (!(fds[l].revents & POLLIN)) continue;
             int c = accept(fds[l].fd, NULL, NULL);
             if (c < 0) continue;
@@ -328,10 +353,12 @@ int main(int argc, char** argv) {
                 continue;
             }
             connFd[connCount] = c;
-            connCh[connCount] = l == 0 ? CH_TCP : CH_CUPS;
+            connCh[connCount] = listenerChannel[l];
+            connReadsFrom[connCount] = listenerChannel[l] == CH_PAUSE ? nowMs() + kPauseMs : 0;
+            connGot[connCount] = 0;
             ++connCount;
         }
-        if (fds[2].revents & POLLIN) {
+        if (fds[controlIndex].revents & POLLIN) {
             int c = accept(controlListen, NULL, NULL);
             if (c >= 0) serveControl(c, wineSerial);
         }
@@ -351,12 +378,17 @@ int main(int argc, char** argv) {
             ssize_t r = read(connFd[k], buf, sizeof buf);
             if (r > 0) {
                 append(connCh[k], buf, (size_t)r);
+                connGot[k] += (size_t)r;
                 if (connCh[k] == CH_TCP) answerStatus(CH_TCP, connFd[k]);
-            } else if (r == 0 || (errno != EINTR && errno != EAGAIN)) {
+            }
+            const int hangUp = connCh[k] == CH_HANGUP && connGot[k] >= kHangupBytes;
+            if (hangUp || r == 0 || (r < 0 && errno != EINTR && errno != EAGAIN)) {
                 dropPendingFor(connFd[k]);
                 close(connFd[k]);
                 connFd[k] = connFd[connCount - 1];
                 connCh[k] = connCh[connCount - 1];
+                connReadsFrom[k] = connReadsFrom[connCount - 1];
+                connGot[k] = connGot[connCount - 1];
                 --connCount;
             }
         }

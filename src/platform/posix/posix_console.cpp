@@ -7,6 +7,7 @@
 #include <string>
 
 #include "platform/posix/posix_errors.h"
+#include "platform/posix/posix_objects.h"
 #include "platform/posix/posix_platform.h"
 #include "platform/posix/posix_time.h"
 
@@ -60,5 +61,7 @@ void PosixPlatform::writeStdout(const char* text) {
 void PosixPlatform::sleep(std::uint32_t ms) { sleepMs(ms); }
 
 std::int64_t PosixPlatform::calendarSeconds() { return static_cast<std::int64_t>(::time(nullptr)); }
+
+std::uint64_t PosixPlatform::tickMs() { return static_cast<std::uint64_t>(monotonicMs()); }
 
 }  // namespace qov::posix

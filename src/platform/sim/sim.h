@@ -197,7 +197,15 @@ struct Printer {
 //   octal or hex, the last filling the remaining bytes ("10.0.0" is 10.0.0.0).
 // - send: the count (at most partialSend when that is >= 0; only the bytes
 //   delivered are recorded); -1 kSimWsaNotConn when not connected, -1
-//   kWsaConnReset after a Fail step.
+//   kWsaConnReset once a Close or Fail step has come (the peer is gone).
+//   A peer with pauseMs > 0 reads nothing for that long after the connect:
+//   until then its connection takes at most bufferBytes in all. When they
+//   are full a non-blocking send gives -1 kWsaWouldBlock at once; a blocking
+//   one waits (advancing the clock) until the pause ends or the peer goes,
+//   at most its send time-out, then gives -1 kWsaTimedOut.
+// - selectWritable on a connected socket: 1 while the connection takes
+//   bytes or once the peer is gone; otherwise it waits for that as a
+//   blocking send does, at most its own time-out, then 0.
 // - recv: one chunk (or its first part); 0 after Close; -1 kWsaConnReset after
 //   Fail; with nothing readable, a non-blocking socket gives -1 kWsaWouldBlock
 //   at once, a blocking one waits for the next chunk up to its receive
@@ -213,6 +221,8 @@ struct NetworkPeer {
     } behaviour = Accept;
     std::uint32_t connectTimeoutMs = 21000;
     int partialSend = -1;               // >= 0: every send delivers at most this many bytes
+    std::uint32_t pauseMs = 0;          // reads nothing for this long after the connect
+    std::size_t bufferBytes = 65536;    // what a connection holds while the peer pauses
     std::vector<Step> script;           // copied into each new connection
     std::vector<std::shared_ptr<Endpoint>> connections;  // one per accepted connect
 };
@@ -373,6 +383,7 @@ public:
     void writeStdout(const char* text) override;
     void sleep(std::uint32_t ms) override;
     std::int64_t calendarSeconds() override;
+    std::uint64_t tickMs() override;
 
 private:
     struct Impl;

@@ -177,6 +177,8 @@ struct SimPlatform::Impl {
         std::string target;        // "tcp:<a>:<p>"
         int soError = 0;
         std::uint32_t connectTimeoutMs = 0;
+        std::uint64_t connectedAtMs = 0;
+        std::uint64_t takenWhilePaused = 0;  // bytes sent while the peer pauses
     };
     std::map<Socket, SocketRec> sockets;
 
@@ -206,6 +208,37 @@ struct SimPlatform::Impl {
         auto it = handles.find(h);
         if (it == handles.end() || !it->second.open || it->second.type != type) return nullptr;
         return &it->second;
+    }
+
+    // The moment a pausing peer reads again (0: it does not pause).
+    static std::uint64_t resumeAt(const SocketRec& k) {
+        return k.peer && k.peer->pauseMs ? k.connectedAtMs + k.peer->pauseMs : 0;
+    }
+
+    // Bytes the connection takes now without waiting.
+    std::uint64_t room(const SocketRec& k) const {
+        if (self.now_ >= resumeAt(k)) return kNever;
+        return k.takenWhilePaused >= k.peer->bufferBytes ? 0
+                                                         : k.peer->bufferBytes - k.takenWhilePaused;
+    }
+
+    // The peer has closed or failed by now.
+    bool gone(SocketRec& k) {
+        prime(*k.conn);
+        return endOfStream(*k.conn) <= self.now_;
+    }
+
+    // Waits, at most `limitMs` (kNever: no limit), until the connection
+    // takes bytes again or the peer goes. False when the limit came first.
+    bool waitForRoom(SocketRec& k, std::uint64_t limitMs) {
+        if (gone(k) || room(k) > 0) return true;
+        const std::uint64_t until = std::min(resumeAt(k), endOfStream(*k.conn));
+        if (limitMs == kNever || until <= self.now_ + limitMs) {
+            self.advance(until - self.now_);
+            return true;
+        }
+        self.advance(limitMs);
+        return false;
     }
 
     SocketRec* sock(Socket s) {
@@ -1136,6 +1169,7 @@ int SimPlatform::connect(Socket s, std::uint32_t addr, std::uint16_t port) {
         p->connections.push_back(conn);
         k->conn = conn;
         k->soError = 0;
+        k->connectedAtMs = now_;
         if (k->nonBlocking) {
             k->connecting = true;
             impl_->lastError = kWsaWouldBlock;
@@ -1199,7 +1233,9 @@ int SimPlatform::selectWritable(Socket s, long seconds, long microseconds) {
         impl_->lastError = kSimWsaNotSocket;
         return -1;
     }
-    if (k->connected) return 1;
+    std::uint64_t ms = std::uint64_t(seconds < 0 ? 0 : seconds) * 1000 +
+                       std::uint64_t(microseconds < 0 ? 0 : microseconds) / 1000;
+    if (k->connected) return impl_->waitForRoom(*k, ms) ? 1 : 0;
     if (k->connecting) {
         NetworkPeer::Behaviour b = k->peer ? k->peer->behaviour : NetworkPeer::Silent;
         if (b == NetworkPeer::Accept) {
@@ -1212,8 +1248,6 @@ int SimPlatform::selectWritable(Socket s, long seconds, long microseconds) {
         // tells kWsaConnRefused.
         if (b == NetworkPeer::Refuse) k->connecting = false;
     }
-    std::uint64_t ms = std::uint64_t(seconds < 0 ? 0 : seconds) * 1000 +
-                       std::uint64_t(microseconds < 0 ? 0 : microseconds) / 1000;
     advance(ms);
     return 0;
 }
@@ -1241,13 +1275,26 @@ int SimPlatform::send(Socket s, const void* data, int size) {
         impl_->lastError = kSimWsaNotConn;
         return -1;
     }
-    if (k->conn->failAtMs <= now_) {
+    if (size < 0) size = 0;
+    if (size > 0 && !impl_->gone(*k) && impl_->room(*k) == 0) {
+        if (k->nonBlocking) {
+            impl_->lastError = kWsaWouldBlock;
+            return -1;
+        }
+        if (!impl_->waitForRoom(*k, k->sendTimeoutMs ? k->sendTimeoutMs : kNever)) {
+            impl_->lastError = kWsaTimedOut;
+            return -1;
+        }
+    }
+    if (impl_->gone(*k)) {
         impl_->lastError = kWsaConnReset;
         return -1;
     }
-    if (size < 0) size = 0;
     int n = size;
     if (k->peer && k->peer->partialSend >= 0) n = std::min(size, k->peer->partialSend);
+    const std::uint64_t room = impl_->room(*k);
+    if (room < std::uint64_t(n)) n = int(room);
+    if (room != kNever) k->takenWhilePaused += std::uint64_t(n);
     std::string bytes(static_cast<const char*>(data), std::size_t(n));
     endpointWrite(*k->conn, bytes, now_);
     impl_->record(k->target, WriteKind::Send, std::move(bytes));
@@ -1401,6 +1448,8 @@ void SimPlatform::sleep(std::uint32_t ms) {
 }
 
 std::int64_t SimPlatform::calendarSeconds() { return epochSeconds + std::int64_t(now_ / 1000); }
+
+std::uint64_t SimPlatform::tickMs() { return now_; }
 
 // ---------------------------------------------------------------------------
 // SimScope

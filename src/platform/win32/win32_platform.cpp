@@ -58,5 +58,7 @@ std::int64_t Win32Platform::calendarSeconds() {
     return static_cast<std::int64_t>(std::time(nullptr));
 }
 
+std::uint64_t Win32Platform::tickMs() { return GetTickCount64(); }
+
 }  // namespace win32
 }  // namespace qov

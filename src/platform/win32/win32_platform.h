@@ -95,6 +95,7 @@ public:
 
     void sleep(std::uint32_t ms) override;
     std::int64_t calendarSeconds() override;
+    std::uint64_t tickMs() override;
 };
 
 }  // namespace qov::win32
