@@ -2,6 +2,7 @@
 # Runs the fuzz targets built in build/fuzz, each for a number of seconds.
 # Usage: scripts/fuzz.sh SECONDS [TARGET...]   (default: every target of
 # build/fuzz/fuzz_targets.txt, one after the other)
+# fuzz/<target>.dict, when there is one, lists words of the input.
 # The committed seeds in fuzz/corpus/<target>/ are only read; what a run
 # learns goes to build/fuzz/corpus/<target>/, crashes, leaks and time-outs
 # (over 1 s) to build/fuzz/artifacts/, the output to build/fuzz/logs/.
@@ -19,8 +20,9 @@ for t in "${targets[@]}"; do
   [ -n "$t" ] || continue
   mkdir -p "$out/corpus/$t" "fuzz/corpus/$t"
   log="$out/logs/$t.log"
+  dict=(); [ -f "fuzz/$t.dict" ] && dict=(-dict="fuzz/$t.dict")
   ASAN_OPTIONS="detect_leaks=1:${ASAN_OPTIONS:-}" UBSAN_OPTIONS="print_stacktrace=1:${UBSAN_OPTIONS:-}" \
-    "$out/fuzz_$t" -max_total_time="$seconds" -timeout=1 -detect_leaks=1 -print_final_stats=1 \
+    "$out/fuzz_$t" -max_total_time="$seconds" -timeout=1 -detect_leaks=1 -print_final_stats=1 "${dict[@]}" \
       -artifact_prefix="$out/artifacts/$t-" "$out/corpus/$t" "fuzz/corpus/$t" >"$log" 2>&1
   rc=$?
   runs=$(grep -m1 -o 'stat::number_of_executed_units: *[0-9]*' "$log" | grep -o '[0-9]*$')
