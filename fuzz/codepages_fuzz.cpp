@@ -2,6 +2,13 @@
 // calls (iconv under the Windows calling rules: a size query, an exact
 // destination, a destination one unit short) and the encoded sends' text
 // conversions built on them, held to an independent UTF-8/UTF-16 model.
+//
+// Input (FuzzedDataProvider: numbers from the end, texts from the front):
+// the last byte chooses the platform calls (odd) or the sends' conversions
+// (even). Platform calls: code-page index and terminated flag before it, the
+// bytes to convert at the front, UTF-16 units after them. Sends: a count
+// and that many wide characters (4 bytes each) before it, the ANSI text at
+// the front.
 #include <fuzzer/FuzzedDataProvider.h>
 
 #include <cstdint>
@@ -107,7 +114,8 @@ void sendConversions(FuzzedDataProvider& in) {
     std::vector<wchar_t> text;
     std::string model;
     bool ended = false;
-    while (in.remaining_bytes() >= 4 && text.size() < 256) {
+    const int count = in.ConsumeIntegralInRange<int>(0, 64);
+    for (int i = 0; i < count; ++i) {
         const auto cp = in.ConsumeIntegral<std::uint32_t>() % 0x120000u;
         text.push_back(static_cast<wchar_t>(cp));
         if (cp == 0) ended = true;
