@@ -134,9 +134,10 @@ void checkReceiveState() {
     FUZZ_CHECK(rs.networkChunk[qov::kNetworkChunkSize] == 0);
 }
 
-// Calls one reader; false when the caller asked for an unbounded wait (a
-// negative wait is that many milliseconds taken unsigned, -1 for ever).
-bool callReader(Input& in, void* usbHandle) {
+// Calls one reader. Returns the caller's own delay per request (before +
+// after), or -1 when the caller asked for an unbounded wait (a negative
+// wait is that many milliseconds taken unsigned, -1 for ever).
+std::int64_t callReader(Input& in, void* usbHandle) {
     const std::uint8_t op = in.u8();
     std::string term = in.bytes(in.u8() % 17);
     const int wait = static_cast<std::int16_t>(in.u16());
@@ -164,7 +165,9 @@ bool callReader(Input& in, void* usbHandle) {
         if (op & 0x10) USB_ClearBuffer(); else Serial_ClearBuffer();
         break;
     }
-    return !(wait < 0 && (op % 16 == 1 || op % 16 == 12));
+    const bool ownTimings = op % 16 == 1 || op % 16 == 12;
+    if (ownTimings && wait < 0) return -1;
+    return op % 16 == 1 ? before + after : 0;
 }
 
 }  // namespace
@@ -193,11 +196,15 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
     for (int calls = 0; calls < 4 && !in.done(); ++calls) {
         const std::uint64_t start = os.nowMs();
-        const bool bounded = callReader(in, usbHandle);
+        const int readsBefore = os.countCalls("ReadFile ") + os.countCalls("recv ");
+        const std::int64_t delays = callReader(in, usbHandle);
         checkReceiveState();
-        // Every wait is bounded: none of these reads may take more than a
-        // few virtual minutes, whatever the printer does.
-        if (bounded) FUZZ_CHECK(os.nowMs() - start <= 10u * 60u * 1000u);
+        // Every wait is bounded: apart from the caller's own delays around
+        // each request, no read may take more than a few virtual minutes,
+        // whatever the printer does.
+        const int reads = os.countCalls("ReadFile ") + os.countCalls("recv ") - readsBefore;
+        if (delays >= 0)
+            FUZZ_CHECK(os.nowMs() - start <= 10u * 60u * 1000u + std::uint64_t(delays) * reads);
     }
     closeport();
     return 0;
