@@ -86,7 +86,7 @@ def fill(byte, blocks, delay=0):
     return bytes([4]) + struct.pack("<H", delay) + bytes([byte, blocks])
 
 def call(op, term=b"", wait=0, before=0, after=0, slot=1):
-    return bytes([op, len(term)]) + term + struct.pack("<hHH", wait, before, after) + bytes([slot])
+    return bytes([op, len(term)]) + term + struct.pack("<HHH", wait, before, after) + bytes([slot])
 
 def script(transport, steps, calls, failing_events=0):
     return bytes([transport, failing_events, len(steps)]) + b"".join(steps) + b"".join(calls)
