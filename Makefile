@@ -44,7 +44,7 @@ fuzz: fuzz-build
 	@bash scripts/fuzz.sh $(FUZZ_SECONDS)
 
 fuzz-smoke: fuzz-build
-	@bash scripts/fuzz.sh 15
+	@FUZZ_TIMEOUT=10 bash scripts/fuzz.sh 10
 
 # QOVLIB.dll for x64 and x86 (MinGW-w64), with the Wine test program and the
 # Windows example.

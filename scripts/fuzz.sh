@@ -6,7 +6,9 @@
 # The committed seeds in fuzz/corpus/<target>/ are only read; what a run
 # learns goes to build/fuzz/corpus/<target>/, crashes, leaks and time-outs
 # (over 1 s) to build/fuzz/artifacts/, the output to build/fuzz/logs/.
-# FUZZ_FLAGS adds libFuzzer options (e.g. -runs=10000000); FUZZ_LOGS names
+# FUZZ_TIMEOUT is the longest a single input may run, in seconds (default 1;
+# the smoke run of make test allows more, as a loaded machine can stall a
+# process for a second). FUZZ_FLAGS adds libFuzzer options (e.g. -runs=10000000); FUZZ_LOGS names
 # another folder for the output.
 # Exits non-zero when any target failed; prints each target's final lines.
 set -uo pipefail
@@ -25,7 +27,7 @@ for t in "${targets[@]}"; do
   log="$logs/$t.log"
   dict=(); [ -f "fuzz/$t.dict" ] && dict=(-dict="fuzz/$t.dict")
   ASAN_OPTIONS="detect_leaks=1:${ASAN_OPTIONS:-}" UBSAN_OPTIONS="print_stacktrace=1:${UBSAN_OPTIONS:-}" \
-    "$out/fuzz_$t" -max_total_time="$seconds" -timeout=1 -detect_leaks=1 -print_final_stats=1 "${dict[@]}" ${FUZZ_FLAGS:-} \
+    "$out/fuzz_$t" -max_total_time="$seconds" -timeout="${FUZZ_TIMEOUT:-1}" -detect_leaks=1 -print_final_stats=1 "${dict[@]}" ${FUZZ_FLAGS:-} \
       -artifact_prefix="$out/artifacts/$t-" "$out/corpus/$t" "fuzz/corpus/$t" >"$log" 2>&1
   rc=$?
   runs=$(grep -m1 -o 'stat::number_of_executed_units: *[0-9]*' "$log" | grep -o '[0-9]*$')
