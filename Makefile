@@ -3,7 +3,7 @@
 SHELL := /bin/bash
 JOBS ?= $(shell nproc)
 
-.PHONY: all deps build build-asan test unit-tests demo bench clean
+.PHONY: all deps build build-asan test unit-tests demo bench docs clean
 
 all: build
 
@@ -29,7 +29,17 @@ posix-tests: build build-asan
 	ctest --preset linux -L posix
 	ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 ctest --preset linux-asan -L posix
 
-test: deps unit-tests posix-tests fuzz-smoke wine-tests
+test: deps unit-tests posix-tests fuzz-smoke wine-tests python-tests docs
+
+# The Python package: the wheel (bundling libqovlib.so) built with Debian's
+# python3-build, installed in a fresh venv, its pytest suite against qovemu,
+# and the example printing a label from outside the source tree.
+.PHONY: python-tests wheel
+python-tests: build
+	@bash scripts/python_tests.sh
+
+wheel: build
+	cd python && QOVLIB_BUILD_LIBRARY=$(CURDIR)/build/linux/libqovlib.so /usr/bin/python3 -m build --no-isolation --wheel --outdir $(CURDIR)/build/linux/python/dist
 
 # The fuzz targets (clang, libFuzzer, AddressSanitizer and UBSan) in
 # build/fuzz. `make fuzz` runs each for FUZZ_SECONDS; the smoke run of
@@ -65,6 +75,14 @@ demo: deps build
 
 bench: build
 	@for b in build/linux/bench_*; do [ -x "$$b" ] && "$$b"; done
+
+# The API reference from include/qovlib.h: build/docs/html/index.html. Any
+# doxygen warning (an undocumented export or parameter) fails it.
+docs:
+	@command -v doxygen >/dev/null || bash scripts/deps.sh linux
+	mkdir -p build/docs
+	doxygen docs/Doxyfile
+	@echo "API reference: build/docs/html/index.html"
 
 clean:
 	rm -rf build
