@@ -65,15 +65,15 @@ SearchResult appendAndSearch(int& count, const unsigned char* data, std::size_t 
     // at; later, the earlier search found nothing, so only a match taking in
     // the new bytes is possible, and only that stretch is looked at: a long
     // reply then costs time in proportion to its length, not its square.
-    const char* text = terminator ? terminator : "";
-    const std::size_t length = std::strlen(text);
+    const char* wanted = terminator ? terminator : "";
+    const std::size_t length = std::strlen(wanted);
     std::size_t from = 0;
     std::size_t to = kReceiveBufferSize;
     if (at > 0 && length > 0) {
         from = at >= length - 1 ? at - (length - 1) : 0;
         to = std::min(kReceiveBufferSize, at + fits + (length - 1));
     }
-    if (contains(rs.receiveBuffer + from, to - from, text)) {
+    if (contains(rs.receiveBuffer + from, to - from, wanted)) {
         count = 0;
         const char* text = reinterpret_cast<const char*>(rs.receiveBuffer);
         storeReply(text, std::strlen(text));  // the spare last byte is always 0
