@@ -29,7 +29,7 @@ posix-tests: build build-asan
 	ctest --preset linux -L posix
 	ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 ctest --preset linux-asan -L posix
 
-test: deps unit-tests posix-tests fuzz-smoke wine-tests python-tests docs
+test: deps unit-tests posix-tests fuzz-smoke wine-tests python-tests docs package-tests source-lists
 
 # The Python package: the wheel (bundling libqovlib.so) built with Debian's
 # python3-build, installed in a fresh venv, its pytest suite against qovemu,
@@ -69,6 +69,24 @@ dll:
 wine-tests: dll
 	@bash scripts/check_exports.sh
 	@bash scripts/wine_tests.sh
+
+# Debian packages (runtime, development files, tools) and
+# qovlib-<version>-windows.zip, into build/packages/.
+.PHONY: package package-tests
+package: build dll
+	rm -rf build/packages
+	cpack --config build/linux/CPackConfig.cmake -B build/packages
+	cpack --config build/win64/CPackConfig.cmake -B build/packages
+
+# The packages used from outside: install tree, .deb contents, the zip's
+# import libraries under Wine.
+package-tests: package
+	@bash scripts/package_tests.sh
+
+# Every tracked source is in some build file's list (the lists are explicit).
+.PHONY: source-lists
+source-lists: build dll
+	@bash scripts/check_sources.sh
 
 demo: deps build
 	@bash scripts/demo.sh

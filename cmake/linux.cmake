@@ -1,7 +1,22 @@
 # Linux outputs: libqovlib.so (core + posix backend), the simulated backend
 # for the unit tests (qov_sim: core + simulated OS), the emulator, the test suites and the benchmarks.
 
-file(GLOB QOV_POSIX_SOURCES CONFIGURE_DEPENDS src/platform/posix/*.cpp)
+set(QOV_POSIX_SOURCES
+  src/platform/posix/posix_codepages.cpp
+  src/platform/posix/posix_console.cpp
+  src/platform/posix/posix_cups.cpp
+  src/platform/posix/posix_custom_baud.cpp
+  src/platform/posix/posix_device_names.cpp
+  src/platform/posix/posix_errors.cpp
+  src/platform/posix/posix_files.cpp
+  src/platform/posix/posix_io_request.cpp
+  src/platform/posix/posix_like_pattern.cpp
+  src/platform/posix/posix_objects.cpp
+  src/platform/posix/posix_platform.cpp
+  src/platform/posix/posix_serial.cpp
+  src/platform/posix/posix_sockets.cpp
+  src/platform/posix/posix_usb_enum.cpp
+  src/platform/posix/posix_usb_sysfs.cpp)
 add_library(qov_posix STATIC ${QOV_POSIX_SOURCES})
 target_link_libraries(qov_posix PUBLIC qov_headers)
 find_library(CUPS_LIBRARY cups)
@@ -9,44 +24,82 @@ if(CUPS_LIBRARY)
   target_link_libraries(qov_posix PUBLIC ${CUPS_LIBRARY})
 endif()
 
+# libqovlib.so.2 -> libqovlib.so.<version>: the SONAME carries the major
+# version of project(VERSION).
 add_library(qovlib SHARED $<TARGET_OBJECTS:qovcore>)
 target_link_libraries(qovlib PRIVATE qov_headers qov_posix)
-target_include_directories(qovlib PUBLIC include)
-set_target_properties(qovlib PROPERTIES OUTPUT_NAME qovlib)
+target_include_directories(qovlib PUBLIC
+  $<BUILD_INTERFACE:${CMAKE_SOURCE_DIR}/include>
+  $<INSTALL_INTERFACE:${CMAKE_INSTALL_INCLUDEDIR}>)
+set_target_properties(qovlib PROPERTIES
+  OUTPUT_NAME qovlib
+  VERSION ${PROJECT_VERSION}
+  SOVERSION ${PROJECT_VERSION_MAJOR})
 target_link_options(qovlib PRIVATE -Wl,--no-undefined)
 
-file(GLOB QOV_SIM_SOURCES CONFIGURE_DEPENDS src/platform/sim/*.cpp)
+# The simulated operating system of the unit tests.
+set(QOV_SIM_SOURCES
+  src/platform/sim/sim_codepage.cpp
+  src/platform/sim/sim_platform.cpp)
 add_library(qov_sim STATIC ${QOV_SIM_SOURCES} $<TARGET_OBJECTS:qovcore>)
 target_link_libraries(qov_sim PUBLIC qov_headers)
 
-if(EXISTS ${CMAKE_SOURCE_DIR}/tools/qovemu/CMakeLists.txt)
-  add_subdirectory(tools/qovemu)
-endif()
-if(EXISTS ${CMAKE_SOURCE_DIR}/examples/CMakeLists.txt)
-  add_subdirectory(examples)
-endif()
+# The label renderer and its CLI (before the emulator, which draws with it).
+add_subdirectory(tools/qovrender)
+add_subdirectory(tools/qovpreview)
+add_subdirectory(tools/qovemu)
+add_subdirectory(examples)
 
 if(QOV_TESTS)
   enable_testing()
   find_package(GTest REQUIRED)
   include(GoogleTest)
 
-  file(GLOB QOV_UNIT_TESTS CONFIGURE_DEPENDS tests/unit/*.cpp)
-  add_executable(unit_tests ${QOV_UNIT_TESTS})
+  add_executable(unit_tests
+    tests/unit/connections_close_test.cpp
+    tests/unit/connections_ethernet_test.cpp
+    tests/unit/connections_open_test.cpp
+    tests/unit/connections_serial_test.cpp
+    tests/unit/connections_usb_test.cpp
+    tests/unit/control_commands_test.cpp
+    tests/unit/formatters_commands_test.cpp
+    tests/unit/formatters_download_test.cpp
+    tests/unit/formatters_logo_export_test.cpp
+    tests/unit/formatters_logo_test.cpp
+    tests/unit/forms_barcode_test.cpp
+    tests/unit/forms_elements_test.cpp
+    tests/unit/forms_header_test.cpp
+    tests/unit/forms_output_test.cpp
+    tests/unit/forms_printing_test.cpp
+    tests/unit/forms_rfid_test.cpp
+    tests/unit/forms_setup_test.cpp
+    tests/unit/info_library_test.cpp
+    tests/unit/reading_chunks_test.cpp
+    tests/unit/reading_network_test.cpp
+    tests/unit/reading_queries_test.cpp
+    tests/unit/reading_search_test.cpp
+    tests/unit/reading_serial_test.cpp
+    tests/unit/reading_spooler_test.cpp
+    tests/unit/reading_usb_test.cpp
+    tests/unit/sending_binary_test.cpp
+    tests/unit/sending_command_test.cpp
+    tests/unit/sending_device_test.cpp
+    tests/unit/sending_encoded_test.cpp
+    tests/unit/sim_platform_test.cpp
+    tests/unit/smoke_test.cpp)
   target_link_libraries(unit_tests PRIVATE qov_sim GTest::gtest_main)
   gtest_discover_tests(unit_tests DISCOVERY_TIMEOUT 120 PROPERTIES LABELS unit)
 
-  if(EXISTS ${CMAKE_SOURCE_DIR}/tests/posix/CMakeLists.txt)
-    add_subdirectory(tests/posix)
-  endif()
+  add_subdirectory(tests/posix)
 
   find_package(benchmark QUIET)
   if(benchmark_FOUND)
-    file(GLOB QOV_BENCHES CONFIGURE_DEPENDS bench/*.cpp)
-    foreach(b ${QOV_BENCHES})
-      get_filename_component(name ${b} NAME_WE)
-      add_executable(${name} ${b})
+    foreach(name bench_forms bench_logo bench_reading)
+      add_executable(${name} bench/${name}.cpp)
       target_link_libraries(${name} PRIVATE qov_sim benchmark::benchmark)
     endforeach()
+    # The renderer's benchmark (its own folder: it links the renderer, not the library).
+    add_executable(bench_render bench/render/bench_render.cpp)
+    target_link_libraries(bench_render PRIVATE qovrender benchmark::benchmark)
   endif()
 endif()

@@ -3,7 +3,14 @@
 # library, the Wine test program and the example print_label.exe.
 # The unit tests are Linux-only.
 
-file(GLOB QOV_WIN32_SOURCES CONFIGURE_DEPENDS src/platform/win32/*.cpp)
+set(QOV_WIN32_SOURCES
+  src/platform/win32/win32_files.cpp
+  src/platform/win32/win32_management.cpp
+  src/platform/win32/win32_platform.cpp
+  src/platform/win32/win32_serial.cpp
+  src/platform/win32/win32_sockets.cpp
+  src/platform/win32/win32_spooler.cpp
+  src/platform/win32/win32_usb.cpp)
 
 # The export table of this architecture. QOVLIB.def is written for x64; on
 # x86 the Microsoft decoration of a pointer is PA where x64 has PEA. Only the
@@ -56,8 +63,15 @@ if(QOV_WINE_TESTS)
        CONTENT "// Generated from tests/wine/exports/QOVLIB-${QOV_ARCH}.txt.\n#pragma once\nstatic const char* const kExpectedExports[] = {\n@QOV_EXPORT_NAMES_C@};\n"
        @ONLY)
 
-  file(GLOB QOV_WINE_TEST_SOURCES CONFIGURE_DEPENDS tests/wine/*.cpp)
-  add_executable(wine_tests ${QOV_WINE_TEST_SOURCES})
+  add_executable(wine_tests
+    tests/wine/exports_test.cpp
+    tests/wine/forms_test.cpp
+    tests/wine/harness.cpp
+    tests/wine/info_test.cpp
+    tests/wine/main.cpp
+    tests/wine/network_test.cpp
+    tests/wine/ports_test.cpp
+    tests/wine/spooler_test.cpp)
   target_include_directories(wine_tests PRIVATE include tests/wine ${CMAKE_BINARY_DIR}/wine)
   target_link_libraries(wine_tests PRIVATE ws2_32 user32)
   target_link_options(wine_tests PRIVATE ${QOV_STATIC_RUNTIME})

@@ -56,10 +56,12 @@ int main(int argc, char** argv) {
     }
     printf("connected to %s:%d\n", address, port);
 
-    /* The job: paper 400 long at 6 ips, form resolution 300, bold ASCII font,
-     * dot scale 203 by 203. Settings go into the header of the next form. */
+    /* The job: a 4 x 2 inch label (paper in thousandths of an inch) at
+     * 6 ips, form resolution 300, bold ASCII font, coordinates in printer
+     * dots at 203 dpi. Settings go into the header of the next form. */
     QOVA_DLLinit();
-    QOVA_JobSetup(1, 400);
+    QOVA_JobSetup(1, 4000);
+    QOVA_JobSetup(2, 2000);
     QOVA_JobSetup(3, 6);
     QOVA_FormSetup(1, 300);
     QOVA_FontSetup(1, "ON");
@@ -67,16 +69,19 @@ int main(int argc, char** argv) {
     QOVA_Scale(203, 203);
 
     const int form = QOVA_CreateForm("DEMO");
-    QOVA_DrawBox(form, 2, 10, 10, 390, 580);          /* frame */
-    QOVA_PrintTextEng(form, 40, 30, 2, 2, "QOVLIB demo label");
-    QOVA_DrawLine(form, 2, 90, 30, 90, 560);          /* rule under the title */
-    QOVA_PrintTextEng(form, 110, 30, 1, 1, "Printed over TCP");
-    QOVA_SetBarcode(2, 3, "2");                       /* Code 128 B, module width 2 */
-    QOVA_SetBarcode(2, 1, "60");                      /* height 60 */
-    QOVA_SetBarcode(2, 4, "");                        /* human-readable line under it */
-    QOVA_PrintBarcode(form, 2, 170, 40, "QOV-000123");
-    QOVA_DrawLine(form, 1, 300, 30, 360, 560);        /* a diagonal */
-    QOVA_DrawLine(form, 2, 250, 300, 380, 300);       /* and a vertical */
+    QOVA_DrawBox(form, 2, 10, 10, 392, 798);          /* frame */
+    QOVA_PrintTextEng(form, 60, 30, 2, 2, "QOVLIB demo label");
+    QOVA_DrawLine(form, 2, 80, 30, 80, 780);          /* rule under the title */
+    QOVA_PrintTextEng(form, 115, 30, 1, 1, "Printed over TCP");
+    QOVA_SetBarcode(2, 3, "2");                       /* Code 128 B, module width 2 dots */
+    QOVA_SetBarcode(2, 1, "5");                       /* bars half an inch high */
+    QOVA_SetBarcode(2, 4, "");                        /* human-readable line under them */
+    QOVA_PrintBarcode(form, 2, 140, 30, "QOV-000123");
+    QOVA_SetBarcode(7, 3, "4");                       /* QR code, 4-dot cells */
+    QOVA_PrintBarcode(form, 7, 130, 660, "https://example.invalid/QOV-000123");
+    QOVA_DrawLine(form, 1, 270, 30, 380, 380);        /* a diagonal */
+    QOVA_DrawLine(form, 2, 260, 420, 380, 420);       /* and a vertical */
+    QOVA_PrintTextEng(form, 330, 440, 1, 1, "Lot 4711  Qty 12");
 
     /* The library keeps no reference to the returned text; it stays ours. */
     char* sent = QOVA_PrintForm(form);

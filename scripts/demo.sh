@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # The demo: a label composed with libqovlib goes to the printer emulator over
-# TCP; then shows what the emulator received and what it answered.
+# TCP; then shows what the emulator received and what it answered, and the
+# path of the label's picture as the emulator drew it.
 # Usage: scripts/demo.sh [build folder]   (default build/linux, as `make build` leaves it)
 set -uo pipefail
 
@@ -10,6 +11,7 @@ emulator="$build/qovemu"
 example="$build/examples/print_label"
 work="$build/demo"
 captures="$work/captures"
+previews="$work/preview"
 
 fail() { echo "demo: $*" >&2; exit 1; }
 
@@ -44,7 +46,7 @@ trap stop_emulator EXIT
 show_bytes() { sed 's/\r$//' "$1" | cat -v; }
 
 echo "== starting the printer emulator"
-"$emulator" --port 0 --capture-dir "$captures" >"$work/qovemu.log" 2>&1 &
+"$emulator" --port 0 --capture-dir "$captures" --preview-dir "$previews" >"$work/qovemu.log" 2>&1 &
 emulator_pid=$!
 port=""
 for _ in $(seq 100); do
@@ -83,5 +85,9 @@ status=0
   || { echo "demo: the capture lacks the form" >&2; status=1; }
 grep -q '^LABELS PRINTED;1$' "$work/print_label.log" \
   || { echo "demo: the status report does not show the printed label" >&2; status=1; }
+picture="$previews/001-DEMO.png"
+[ -s "$picture" ] || { echo "demo: the emulator drew no picture of the label" >&2; status=1; }
+grep -q 'preview, line' "$work/qovemu.log" && { echo "demo: the renderer did not understand all of the label" >&2; status=1; }
 [ "$status" -eq 0 ] && echo "demo: label printed on the emulator, status report received"
+[ -s "$picture" ] && echo "demo: the label as printed: $picture"
 exit "$status"

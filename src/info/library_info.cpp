@@ -2,14 +2,16 @@
 // form-composition interface, which differs from the library's own.
 #include "qovlib.h"
 
+#include "library_version.h"
 #include "platform/platform.h"
 
 namespace {
-char kLibraryVersion[] = "2.03";
+char kLibraryVersion[] = QOV_LIBRARY_VERSION;
 }
 
 int about(void) {
-    qov::os().messageBox("QOV Windows DLL Version V2.03", "DLL Version", qov::Icon::Information);
+    qov::os().messageBox("QOV Windows DLL Version V" QOV_LIBRARY_VERSION, "DLL Version",
+                         qov::Icon::Information);
     return 1;
 }
 

@@ -13,6 +13,8 @@
 
 #include <algorithm>
 
+#include "png_io.h"
+
 namespace qovemu {
 
 namespace {
@@ -47,6 +49,12 @@ void EmulatorServer::logLine(const std::string& text) {
 }
 
 bool EmulatorServer::start(std::string& error) {
+    if (!options_.previewDir.empty()) {
+        if (mkdir(options_.previewDir.c_str(), 0755) != 0 && errno != EEXIST) {
+            error = "cannot create preview folder " + options_.previewDir + ": " + std::strerror(errno);
+            return false;
+        }
+    }
     if (!options_.captureDir.empty()) {
         if (mkdir(options_.captureDir.c_str(), 0755) != 0 && errno != EEXIST) {
             error = "cannot create capture folder " + options_.captureDir + ": " + std::strerror(errno);
@@ -116,6 +124,15 @@ EmulatorServer::Connection* EmulatorServer::addConnection(int fd, const char* tr
     const std::string prefix = "[" + std::to_string(c->id) + " " + transport + "] ";
     c->session = std::make_unique<CommandSession>(
         printer_, [this, prefix](const std::string& text) { logLine(prefix + text); });
+    if (!options_.previewDir.empty()) {
+        c->preview = std::make_unique<qovrender::Renderer>(
+            qovrender::RenderOptions(),
+            [this, prefix](const qovrender::PrintedLabel& label) { writePreview(prefix, label); },
+            [this, prefix](long long line, const std::string& text) {
+                logLine(prefix + "preview, line " + std::to_string(line) + ": " + text);
+            },
+            &previewMemory_);
+    }
     if (!options_.captureDir.empty()) {
         char name[64];
         std::snprintf(name, sizeof name, "/conn-%03u-%s.bin", c->id, transport);
@@ -174,6 +191,7 @@ bool EmulatorServer::readFrom(Connection& c) {
             }
         }
         const std::string answer = c.session->feed(buffer, size);
+        if (c.preview) c.preview->feed(buffer, size);
         if (c.pending.size() + answer.size() <= options_.maxReplyBacklog) {
             c.pending += answer;
         } else {
@@ -202,6 +220,7 @@ bool EmulatorServer::writeTo(Connection& c) {
 void EmulatorServer::closeConnection(Connection& c, const char* why) {
     logLine("[" + std::to_string(c.id) + " " + c.transport + "] " + why + " after " +
             std::to_string(c.received) + " bytes");
+    if (c.preview) c.preview->finish();
     if (c.capture >= 0) {
         fsync(c.capture);
         ::close(c.capture);
@@ -242,6 +261,19 @@ void EmulatorServer::run(int stopFd) {
                                           [](const std::unique_ptr<Connection>& c) { return c->fd < 0; }),
                            connections_.end());
     }
+}
+
+void EmulatorServer::writePreview(const std::string& prefix, const qovrender::PrintedLabel& label) {
+    const std::string path = options_.previewDir + "/" + qovrender::labelFileName(++previews_, label.form);
+    std::vector<std::uint8_t> png;
+    std::string error;
+    if (!qovrender::encodePng(*label.picture, label.dpi, png, error) || !qovrender::writeFile(path, png, error)) {
+        logLine(prefix + "preview not written: " + error);
+        return;
+    }
+    logLine(prefix + "preview " + path + " " + std::to_string(label.picture->width()) + "x" +
+            std::to_string(label.picture->height()) + " dots: " + label.summary + "; copies " +
+            std::to_string(label.copies));
 }
 
 void EmulatorServer::shutdown() {

@@ -10,6 +10,7 @@
 
 #include "command_session.h"
 #include "printer_state.h"
+#include "renderer.h"
 
 namespace qovemu {
 
@@ -18,6 +19,7 @@ struct ServerOptions {
     int port = 9100;                        // 0 picks a free port
     bool serial = false;                    // open a pty as the serial side
     std::string captureDir;                 // empty: no captures
+    std::string previewDir;                 // empty: no pictures of printed labels
     int codePage = 1252;
     Limits limits;
     std::size_t maxConnections = 32;        // further connections are accepted and closed at once
@@ -52,6 +54,7 @@ private:
         unsigned id = 0;
         const char* transport = "tcp";
         std::unique_ptr<CommandSession> session;
+        std::unique_ptr<qovrender::Renderer> preview;  // draws what this connection prints
         std::string pending;  // answers not yet written
         int capture = -1;
         std::uint64_t captured = 0;
@@ -65,10 +68,13 @@ private:
     bool writeTo(Connection& c);    // false: the peer failed
     void closeConnection(Connection& c, const char* why);
     void logLine(const std::string& text);
+    void writePreview(const std::string& prefix, const qovrender::PrintedLabel& label);
 
     ServerOptions options_;
     std::FILE* log_;
     PrinterState printer_;
+    qovrender::PrinterMemory previewMemory_;  // forms and logos as the renderer keeps them
+    long long previews_ = 0;
     int listener_ = -1;
     int port_ = 0;
     int ptyMaster_ = -1;

@@ -32,6 +32,8 @@ void usage(std::FILE* to) {
         "  --port N              TCP port (default 9100; 0 picks a free one)\n"
         "  --serial              open a pty pair and serve its other side as the serial port\n"
         "  --capture-dir DIR     keep every received byte in DIR/conn-NNN-<transport>.bin\n"
+        "  --preview-dir DIR     draw every printed label as DIR/NNN-<form name>.png\n"
+        "                        (203 dpi, 1-bit; the log names each picture)\n"
         "  --codepage N          code page reported to the code-page query (default 1252)\n"
         "  --max-line N          bytes kept of one line (default 4096); the rest of a longer\n"
         "                        line is dropped and the cut line counts as an error\n"
@@ -88,6 +90,9 @@ int main(int argc, char** argv) {
             ++i;
         } else if (arg == "--capture-dir" && next) {
             options.captureDir = next;
+            ++i;
+        } else if (arg == "--preview-dir" && next) {
+            options.previewDir = next;
             ++i;
         } else if (arg == "--port") {
             options.port = static_cast<int>(number(65535, 0));

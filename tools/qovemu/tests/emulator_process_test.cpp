@@ -242,4 +242,37 @@ TEST_F(EmulatorProcessCaps, ConnectionsPastTheCapClosedAndCaptureCut) {
     EXPECT_EQ(fileText(dir_ + "/captures/conn-002-tcp.bin"), job.substr(0, 10));
 }
 
+class EmulatorProcessPreview : public EmulatorProcess {
+protected:
+    EmulatorProcessPreview() { extra_ = {"--preview-dir", "/tmp/qovemu-preview-" + std::to_string(getpid())}; }
+    void TearDown() override {
+        EmulatorProcess::TearDown();
+        (void)!system(("rm -rf '" + extra_[1] + "'").c_str());
+    }
+};
+
+TEST_F(EmulatorProcessPreview, DrawsEveryPrintedLabelWithFormsStoredByAnotherConnection) {
+    const int a = connectTcp();
+    sendAll(a, "~CREATE;BOXES;X\r\nSCALE;DOT;203;203\r\nBOX\r\n2;10;20;110;220\r\nSTOP\r\nWHAT\r\nEND\r\n"
+               "~NORMAL\r\n~STATUS");
+    readUntil(a, "END\r\n", 5000);
+    const int b = connectTcp();
+    // The second connection prints the first one's form, split mid-line.
+    sendAll(b, "~EXECUTE;BO");
+    usleep(50000);
+    sendAll(b, "XES;2\r\n~EXECUTE;NONE\r\n~NORMAL\r\n~STATUS");
+    readUntil(b, "END\r\n", 5000);
+    close(a);
+    close(b);
+    ASSERT_EQ(stop(), 0) << log_;
+    const std::string png = extra_[1] + "/001-BOXES.png";
+    EXPECT_NE(log_.find("preview " + png + " 812x1218 dots: 0 text, 4 lines; copies 2"), std::string::npos) << log_;
+    EXPECT_NE(log_.find("preview, line 6: unknown statement, skipped: WHAT"), std::string::npos) << log_;
+    EXPECT_NE(log_.find("preview, line 2: form NONE is not stored"), std::string::npos) << log_;
+    const std::string bytes = fileText(png);
+    ASSERT_GT(bytes.size(), 8u);
+    EXPECT_EQ(bytes.substr(1, 3), "PNG");
+    EXPECT_EQ(fileText(extra_[1] + "/002-NONE.png"), "");
+}
+
 }  // namespace

@@ -1,0 +1,198 @@
+#include "barcode_drawer.h"
+
+#include <zint.h>
+
+#include <algorithm>
+#include <cmath>
+#include <memory>
+
+#include "text_codec.h"
+
+namespace qovrender {
+
+namespace {
+
+struct SymbolDeleter {
+    void operator()(zint_symbol* s) const { ZBarcode_Delete(s); }
+};
+
+bool isLinear(BarcodeKind k) {
+    return !(k == BarcodeKind::MaxiCode || k == BarcodeKind::QrCode || k == BarcodeKind::Pdf417 ||
+             k == BarcodeKind::Aztec || k == BarcodeKind::DataMatrix);
+}
+
+// zint keeps each row's modules as bits, least significant first.
+bool moduleSet(const zint_symbol* s, int row, int col) {
+    return (s->encoded_data[row][col >> 3] >> (col & 7)) & 1;
+}
+
+int symbologyOf(BarcodeKind k) {
+    switch (k) {
+    case BarcodeKind::Code39: return BARCODE_CODE39;
+    case BarcodeKind::Code128B: return BARCODE_CODE128B;
+    // Code sets A and C: the symbol carries the same data; zint picks the
+    // shortest code set sequence, which a reader decodes identically.
+    case BarcodeKind::Code128A:
+    case BarcodeKind::Code128C: return BARCODE_CODE128;
+    case BarcodeKind::Ean13:
+    case BarcodeKind::Ean8: return BARCODE_EANX;
+    case BarcodeKind::UpcA: return BARCODE_UPCA;
+    case BarcodeKind::MaxiCode: return BARCODE_MAXICODE;
+    case BarcodeKind::QrCode: return BARCODE_QRCODE;
+    case BarcodeKind::Pdf417: return BARCODE_PDF417;
+    case BarcodeKind::Aztec: return BARCODE_AZTEC;
+    case BarcodeKind::DataMatrix: return BARCODE_DATAMATRIX;
+    case BarcodeKind::Interleaved25: return BARCODE_C25INTER;
+    case BarcodeKind::Codabar: return BARCODE_CODABAR;
+    case BarcodeKind::Ucc128: return BARCODE_GS1_128;
+    }
+    return BARCODE_CODE128;
+}
+
+bool isCodabarEnd(char c) { return (c >= 'A' && c <= 'D') || (c >= 'a' && c <= 'd'); }
+
+// MaxiCode's hexagons come from zint's own raster, scaled to the nominal
+// symbol width (about 1.1 inch) at the printer's resolution.
+Raster maxiCodePicture(zint_symbol* s, int dpi) {
+    s->scale = 1.0f;
+    if (ZBarcode_Buffer(s, 0) >= ZINT_ERROR || !s->bitmap || s->bitmap_width <= 0) return Raster();
+    const int target = std::max(1, static_cast<int>(std::lround(1.11 * dpi)));
+    const double f = static_cast<double>(target) / s->bitmap_width;
+    const int w = target, h = std::max(1, static_cast<int>(std::lround(s->bitmap_height * f)));
+    Raster r(w, h);
+    for (int y = 0; y < h; ++y)
+        for (int x = 0; x < w; ++x) {
+            const int sx = std::min(s->bitmap_width - 1, static_cast<int>(x / f));
+            const int sy = std::min(s->bitmap_height - 1, static_cast<int>(y / f));
+            const unsigned char* p = s->bitmap + (static_cast<std::size_t>(sy) * s->bitmap_width + sx) * 3;
+            if (p[0] + p[1] + p[2] < 3 * 128) r.set(x, y);
+        }
+    return r;
+}
+
+}  // namespace
+
+bool drawBarcode(const BarcodeElement& b, int dpi, const ModelMetrics& m, GlyphDrawer& glyphs, DrawnBarcode& out,
+                 std::string& error) {
+    std::unique_ptr<zint_symbol, SymbolDeleter> sym(ZBarcode_Create());
+    if (!sym) {
+        error = "zint could not start";
+        return false;
+    }
+    zint_symbol* s = sym.get();
+    s->symbology = symbologyOf(b.kind);
+    s->show_hrt = 1;
+    std::string data = b.data;
+    std::u32string unused;
+    const bool utf8 = decodeUtf8(data, unused);
+    s->input_mode = isLinear(b.kind) ? DATA_MODE : (utf8 ? UNICODE_MODE : DATA_MODE);
+    switch (b.kind) {
+    case BarcodeKind::QrCode:
+        if (b.ecc >= 0) s->option_1 = std::min(b.ecc, 3) + 1;  // 0..3 = L, M, Q, H
+        if (b.mask >= 0 && b.mask <= 7) s->option_3 = (b.mask + 1) << 8;
+        if (b.model == 1) out.note = "QR model 1 drawn as model 2";
+        break;
+    case BarcodeKind::Pdf417:
+        if (b.ecc >= 0) s->option_1 = std::min(b.ecc, 8);
+        break;
+    case BarcodeKind::Aztec:
+        // A percentage of error correction: the nearest of zint's four levels.
+        if (b.ecc >= 0) s->option_1 = b.ecc <= 10 ? 1 : b.ecc <= 23 ? 2 : b.ecc <= 36 ? 3 : 4;
+        break;
+    case BarcodeKind::MaxiCode:
+        s->option_1 = b.mask >= 2 && b.mask <= 6 ? b.mask : 4;
+        break;
+    case BarcodeKind::Codabar:
+        // Codabar needs start and stop characters; data without them gets A.
+        if (data.size() < 2 || !isCodabarEnd(data.front()) || !isCodabarEnd(data.back())) data = "A" + data + "A";
+        break;
+    case BarcodeKind::Ucc128:
+        // GS1 element strings: application identifiers in parentheses or
+        // square brackets. Without any, the data goes out as plain Code 128.
+        if (data.find('(') != std::string::npos) {
+            s->input_mode = GS1_MODE | GS1PARENS_MODE;
+        } else if (data.find('[') != std::string::npos) {
+            s->input_mode = GS1_MODE;
+        } else {
+            s->symbology = BARCODE_CODE128;
+            out.note = "UCC-128 data without application identifiers drawn as Code 128";
+        }
+        break;
+    default:
+        break;
+    }
+    if (data.size() > 4096) {
+        error = "barcode data longer than 4096 bytes";
+        return false;
+    }
+    const int rc = ZBarcode_Encode(s, reinterpret_cast<const unsigned char*>(data.data()), static_cast<int>(data.size()));
+    if (rc >= ZINT_ERROR) {
+        error = std::string(s->errtxt);
+        return false;
+    }
+    out.readable = reinterpret_cast<const char*>(s->text);
+    if (b.kind == BarcodeKind::Code39 && out.readable.size() >= 2 && out.readable.front() == '*' && out.readable.back() == '*')
+        out.readable = out.readable.substr(1, out.readable.size() - 2);
+    if (out.readable.empty()) out.readable = b.data;
+
+    const bool linear = isLinear(b.kind);
+    const long long band = b.humanReadable ? std::max(1L, std::lround(m.humanReadableMils * dpi / 1000.0)) : 0;
+    Raster symbol;
+    if (b.kind == BarcodeKind::MaxiCode) {
+        symbol = maxiCodePicture(s, dpi);
+        if (symbol.empty()) {
+            error = "MaxiCode could not be drawn";
+            return false;
+        }
+    } else {
+        const long long x = b.module;
+        const long long width = static_cast<long long>(s->width) * x;
+        long long height = 0;
+        std::vector<long long> rowHeights(static_cast<std::size_t>(s->rows));
+        for (int r = 0; r < s->rows; ++r) {
+            long long h;
+            if (linear) h = std::max(1LL, (b.barHeight - band) / std::max(1, s->rows));
+            else if (b.kind == BarcodeKind::Pdf417) h = b.rowHeight > 0 ? b.rowHeight : x * m.pdf417RowModules;
+            else h = x;
+            rowHeights[static_cast<std::size_t>(r)] = h;
+            height += h;
+        }
+        if (width > m.maxRasterRows || height > m.maxRasterRows || width * height > m.maxSymbolDots) {
+            error = "symbol larger than the label";
+            return false;
+        }
+        symbol = Raster(static_cast<int>(width), static_cast<int>(height));
+        long long y = 0;
+        for (int r = 0; r < s->rows; ++r) {
+            const long long h = rowHeights[static_cast<std::size_t>(r)];
+            for (int c = 0; c < s->width; ++c)
+                if (moduleSet(s, r, c)) symbol.fillRect(c * x, y, x, h);
+            y += h;
+        }
+    }
+    if (!b.humanReadable) {
+        out.picture = std::move(symbol);
+        return true;
+    }
+    // The human-readable line in the element's font, centred in its band.
+    TextRun run;
+    decodeUtf8(out.readable, run.text) || (run.text = decodeLegacy(out.readable, b.font.symset), true);
+    run.font = b.font;
+    run.cellH = std::max(1LL, band * 6 / 10);
+    const long long chars = std::max<long long>(1, static_cast<long long>(run.text.size()));
+    run.cellW = std::max(1LL, std::min<long long>(std::lround(m.cellWidthMils * dpi / 1000.0), symbol.width() / chars));
+    const long long textWidth = glyphs.width(run);
+    const int width = static_cast<int>(std::max<long long>(symbol.width(), textWidth));
+    Raster all(width, static_cast<int>(symbol.height() + band));
+    const long long symbolTop = b.humanReadable == 2 ? band : 0;
+    all.blit(symbol, (width - symbol.width()) / 2, symbolTop);
+    const long long bandTop = b.humanReadable == 2 ? 0 : symbol.height();
+    Orientation o;
+    o.originX = (width - textWidth) / 2;
+    o.originY = bandTop + band * 85 / 100;  // a gap above the capitals, room for descenders
+    glyphs.draw(all, o, run, true);
+    out.picture = std::move(all);
+    return true;
+}
+
+}  // namespace qovrender
