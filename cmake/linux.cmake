@@ -43,6 +43,8 @@ set(QOV_SIM_SOURCES
   src/platform/sim/sim_platform.cpp)
 add_library(qov_sim STATIC ${QOV_SIM_SOURCES} $<TARGET_OBJECTS:qovcore>)
 target_link_libraries(qov_sim PUBLIC qov_headers)
+# The simulation's header is reached by its name, wherever it lives.
+target_include_directories(qov_sim PUBLIC src/platform/sim)
 
 # The label renderer and its CLI (before the emulator, which draws with it).
 add_subdirectory(tools/qovrender)
@@ -91,6 +93,7 @@ if(QOV_TESTS)
   gtest_discover_tests(unit_tests DISCOVERY_TIMEOUT 120 PROPERTIES LABELS unit)
 
   add_subdirectory(tests/posix)
+  add_subdirectory(tests/contract)
 
   find_package(benchmark QUIET)
   if(benchmark_FOUND)

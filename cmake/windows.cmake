@@ -11,6 +11,9 @@ set(QOV_WIN32_SOURCES
   src/platform/win32/win32_sockets.cpp
   src/platform/win32/win32_spooler.cpp
   src/platform/win32/win32_usb.cpp)
+# The backend, built once for the DLL and the contract test program.
+add_library(qov_win32 OBJECT ${QOV_WIN32_SOURCES})
+target_link_libraries(qov_win32 PUBLIC qov_headers)
 
 # The export table of this architecture. QOVLIB.def is written for x64; on
 # x86 the Microsoft decoration of a pointer is PA where x64 has PEA. Only the
@@ -36,7 +39,7 @@ endif()
 # only Windows system DLLs.
 set(QOV_STATIC_RUNTIME -static -static-libgcc -static-libstdc++)
 
-add_library(qovlib SHARED $<TARGET_OBJECTS:qovcore> ${QOV_WIN32_SOURCES} ${QOV_DEF})
+add_library(qovlib SHARED $<TARGET_OBJECTS:qovcore> $<TARGET_OBJECTS:qov_win32> ${QOV_DEF})
 target_link_libraries(qovlib PRIVATE qov_headers winspool setupapi ws2_32 ole32 oleaut32 wbemuuid)
 target_include_directories(qovlib PUBLIC include)
 set_target_properties(qovlib PROPERTIES OUTPUT_NAME QOVLIB PREFIX "")
@@ -76,4 +79,7 @@ if(QOV_WINE_TESTS)
   target_link_libraries(wine_tests PRIVATE ws2_32 user32)
   target_link_options(wine_tests PRIVATE ${QOV_STATIC_RUNTIME})
   add_dependencies(wine_tests qovlib)
+
+  # The backend contract cases Wine can show, against the win32 backend.
+  add_subdirectory(tests/contract)
 endif()

@@ -11,8 +11,9 @@
 #  - LPT1 of the prefix mapped to a file;
 #  - a private cupsd on 127.0.0.1 with a raw queue whose socket backend
 #    delivers to the peer (CUPS_SERVER points Wine's spooler at it).
-# Then runs build/<arch>/wine_tests.exe and print_label.exe per architecture
-# and prints "N passed, N failed" for each. Exits non-zero on any failure.
+# Then runs build/<arch>/wine_tests.exe, the win32 backend's contract cases
+# (build/<arch>/tests/contract/contract_tests.exe) and print_label.exe per
+# architecture and prints "N passed, N failed" for each. Exits non-zero on any failure.
 # QOV_WINE_FILTER=<text> runs only the cases whose names contain it.
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -36,7 +37,8 @@ cupsd=$(tool /usr/sbin/cupsd cupsd)
 lpadmin=$(tool /usr/sbin/lpadmin lpadmin)
 socat=$(tool socat)
 
-for f in build/win64/wine_tests.exe build/win32/wine_tests.exe build/win64/QOVLIB.dll build/win32/QOVLIB.dll; do
+for f in build/win64/wine_tests.exe build/win32/wine_tests.exe build/win64/QOVLIB.dll build/win32/QOVLIB.dll \
+         build/win64/tests/contract/contract_tests.exe build/win32/tests/contract/contract_tests.exe; do
     [ -f "$f" ] || { echo "wine_tests: $f is missing (make dll)" >&2; exit 1; }
 done
 
@@ -177,6 +179,19 @@ run_arch() {  # run_arch <arch> <build dir> <loader>
     passed=${passed:-0}
     failed=${failed:-1}
     [ "$rc" -eq 0 ] || [ "$failed" -gt 0 ] || failed=1
+
+    echo "== win32 backend $arch: contract_tests.exe"
+    local clog=$work/contract_tests-$arch.log crc=0 cpassed cfailed
+    (cd "build/$dir" && "$loader" tests/contract/contract_tests.exe --gtest_brief=1 \
+        ${QOV_WINE_FILTER:+"--gtest_filter=*$QOV_WINE_FILTER*"}) 2>&1 | tee "$clog" || crc=$?
+    cpassed=$(sed -n -E 's/^\[  PASSED  \] ([0-9]+) tests?\..*/\1/p' "$clog" | tail -1)
+    cfailed=$(sed -n -E 's/^\[  FAILED  \] ([0-9]+) tests?, listed below:.*/\1/p' "$clog" | tail -1)
+    cpassed=${cpassed:-0}
+    cfailed=${cfailed:-0}
+    [ "$crc" -eq 0 ] || [ "$cfailed" -gt 0 ] || cfailed=1
+    echo "contract $arch: $cpassed passed, $cfailed failed"
+    passed=$((passed + cpassed))
+    failed=$((failed + cfailed))
 
     echo "== QOVLIB.dll $arch: print_label.exe against the peer"
     peer_request "CLEAR tcp" >/dev/null

@@ -122,18 +122,4 @@ TEST(PosixLikePattern, PatternOfTheQueryText) {
     EXPECT_FALSE(likePatternOfQuery("SELECT * from Win32_Printer", pat));
 }
 
-TEST(PosixConsole, MessageBoxIsOneLineOnStandardError) {
-    Platform& p = nativePlatform();
-    ::testing::internal::CaptureStderr();
-    p.messageBox("Can't Find Printer Driver, Please check Driver Name", "Error Message", Icon::Warning);
-    p.messageBoxWide(u"caf\u00E9", u"Version", Icon::Information);
-    std::string err = ::testing::internal::GetCapturedStderr();
-    EXPECT_EQ(err,
-              "Error Message: Can't Find Printer Driver, Please check Driver Name\n"
-              "Version: caf\xC3\xA9\n");
-    ::testing::internal::CaptureStdout();
-    p.writeStdout("Connection Closed.\n");
-    EXPECT_EQ(::testing::internal::GetCapturedStdout(), "Connection Closed.\n");
-}
-
 }  // namespace

@@ -21,40 +21,10 @@ using qov::posixtest::writeFileText;
 
 const char* kGuid = "#{a5dcbf10-6530-11d2-901f-00c04fb951ed}";
 
-// A sysfs root with usblp class entries and a device folder with nodes.
-struct FakeUsb {
-    TempDir root;
-    std::string sysfs = root.file("sys");
-    std::string dev = root.file("dev");
-    ScopedEnv sysEnv{"QOVLIB_SYSFS_ROOT", sysfs};
-    ScopedEnv devEnv{"QOVLIB_USB_DEV_ROOT", dev};
-
-    FakeUsb() {
-        mkdir(sysfs.c_str(), 0755);
-        mkdir((sysfs + "/class").c_str(), 0755);
-        mkdir((sysfs + "/class/usbmisc").c_str(), 0755);
-        mkdir((sysfs + "/devices").c_str(), 0755);
-        mkdir(dev.c_str(), 0755);
-    }
-
-    // Adds lp<n> on the USB device `busName` (created once) with its ids.
-    void add(const std::string& cls, int n, const std::string& busName, const std::string& vid,
-             const std::string& pid, const std::string* serial) {
-        std::string device = sysfs + "/devices/" + busName;
-        mkdir(device.c_str(), 0755);
-        writeFileText(device + "/idVendor", vid + "\n");
-        writeFileText(device + "/idProduct", pid + "\n");
-        if (serial) writeFileText(device + "/serial", *serial + "\n");
-        std::string iface = device + "/" + busName + ":1.0";
-        mkdir(iface.c_str(), 0755);
-        std::string name = "lp" + std::to_string(n);
-        std::string entry = sysfs + "/class/" + cls + "/" + name;
-        mkdir((sysfs + "/class/" + cls).c_str(), 0755);
-        mkdir(entry.c_str(), 0755);
-        symlink(("../../../devices/" + busName + "/" + busName + ":1.0").c_str(),
-                (entry + "/device").c_str());
-        writeFileText(dev + "/" + name, "");
-    }
+// The tree of the test, with the names the cases use.
+struct FakeUsb : qov::posixtest::FakeUsbTree {
+    std::string sysfs = FakeUsbTree::sysfs();
+    std::string dev = FakeUsbTree::dev();
 };
 
 TEST(PosixUsb, PrintersAreListedInLpOrderWithWindowsFormPaths) {

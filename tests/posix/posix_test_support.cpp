@@ -7,6 +7,7 @@
 #include <poll.h>
 #include <pty.h>
 #include <sys/socket.h>
+#include <sys/stat.h>
 #include <termios.h>
 #include <time.h>
 #include <unistd.h>
@@ -222,6 +223,31 @@ void PtyPair::writeMaster(const std::string& bytes) {
             ::poll(&p, 1, 100);
         }
     }
+}
+
+FakeUsbTree::FakeUsbTree() {
+    for (const std::string& d : {sysfs_, sysfs_ + "/class", sysfs_ + "/class/usbmisc",
+                                 sysfs_ + "/devices", dev_})
+        ::mkdir(d.c_str(), 0755);
+}
+
+void FakeUsbTree::add(const std::string& cls, int n, const std::string& busName,
+                      const std::string& vid, const std::string& pid, const std::string* serial) {
+    std::string device = sysfs_ + "/devices/" + busName;
+    ::mkdir(device.c_str(), 0755);
+    writeFileText(device + "/idVendor", vid + "\n");
+    writeFileText(device + "/idProduct", pid + "\n");
+    if (serial) writeFileText(device + "/serial", *serial + "\n");
+    std::string iface = device + "/" + busName + ":1.0";
+    ::mkdir(iface.c_str(), 0755);
+    std::string name = "lp" + std::to_string(n);
+    std::string entry = sysfs_ + "/class/" + cls + "/" + name;
+    ::mkdir((sysfs_ + "/class/" + cls).c_str(), 0755);
+    ::mkdir(entry.c_str(), 0755);
+    if (::symlink(("../../../devices/" + busName + "/" + busName + ":1.0").c_str(),
+                  (entry + "/device").c_str()) != 0)
+        throw std::runtime_error("symlink failed");
+    writeFileText(dev_ + "/" + name, "");
 }
 
 }  // namespace qov::posixtest

@@ -117,6 +117,28 @@ private:
     std::string slavePath_;
 };
 
+// A fake sysfs tree with usblp printers and a device folder with their
+// nodes (plain files), pointed at by QOVLIB_SYSFS_ROOT and
+// QOVLIB_USB_DEV_ROOT for the lifetime of the object.
+class FakeUsbTree {
+public:
+    FakeUsbTree();
+    // Adds lp<n> in class folder `cls` ("usbmisc", older kernels "usb") on
+    // the USB device `busName` (created once) with its ids; no serial file
+    // when `serial` is null.
+    void add(const std::string& cls, int n, const std::string& busName, const std::string& vid,
+             const std::string& pid, const std::string* serial);
+    const std::string& sysfs() const { return sysfs_; }
+    const std::string& dev() const { return dev_; }
+
+private:
+    TempDir root_;
+    std::string sysfs_ = root_.file("sys");
+    std::string dev_ = root_.file("dev");
+    ScopedEnv sysEnv_{"QOVLIB_SYSFS_ROOT", sysfs_};
+    ScopedEnv devEnv_{"QOVLIB_USB_DEV_ROOT", dev_};
+};
+
 // Milliseconds of the monotonic clock (for bounds on real waits).
 std::int64_t nowMs();
 

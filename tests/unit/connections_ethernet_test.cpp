@@ -87,13 +87,18 @@ TEST(ConnectionsEthernet, AsyncOpenSwitchesToNonBlockingBeforeConnecting) {
     EXPECT_EQ(receiveState().socketErrorFlag, 1);  // only the blocking opens clear it
 }
 
-TEST(ConnectionsEthernet, AsyncOpenRefusedClearsNetworkAndOpenFlags) {
+// A refused connect never becomes writable: the open waits out its select
+// and fails like a silent peer, leaving the earlier connection as it was.
+TEST(ConnectionsEthernet, AsyncOpenRefusedWaitsOutTheSelectAndKeepsAnEarlierConnection) {
     SimScope sim;
     sim->addPeer("10.0.0.1", 9100);
     sim->addPeer("10.0.0.2", 9100).behaviour = NetworkPeer::Refuse;
     ASSERT_EQ(openethernet("10.0.0.1", 9100), 0);
+    const Flags before = flags();
+    const std::uint64_t start = sim->nowMs();
     EXPECT_EQ(openethernet_async("10.0.0.2", 9100), 1);
-    EXPECT_EQ(flags(), kNone);
+    EXPECT_EQ(sim->nowMs() - start, 5000u);
+    EXPECT_EQ(flags(), before);
     // The earlier socket is still held, so closeethernetport can close it.
     EXPECT_EQ(sim->openSocketCount(), 1);
     EXPECT_EQ(closeethernetport(0), 1);

@@ -223,14 +223,9 @@ TEST(SimSocket, BlockingRecvTimesOutNonBlockingWouldBlock) {
     EXPECT_EQ(os.openSocketCount(), 0);
 }
 
-TEST(SimSocket, RefusedAndSilentPeers) {
+TEST(SimSocket, SilentPeersTimeOut) {
     SimScope scope;
     SimPlatform& os = scope.os();
-    os.addPeer("10.0.0.8", 9100).behaviour = NetworkPeer::Refuse;
-    Socket s = os.createTcpSocket();
-    EXPECT_EQ(os.connect(s, os.inetAddr("10.0.0.8"), 9100), -1);
-    EXPECT_EQ(os.socketLastError(), kWsaConnRefused);
-    EXPECT_EQ(os.nowMs(), 0u);
     Socket t = os.createTcpSocket();
     EXPECT_EQ(os.connect(t, os.inetAddr("10.0.0.9"), 9100), -1);  // nobody there
     EXPECT_EQ(os.socketLastError(), kWsaTimedOut);
@@ -240,8 +235,6 @@ TEST(SimSocket, RefusedAndSilentPeers) {
     EXPECT_EQ(os.connect(u, os.inetAddr("10.0.0.9"), 9100), -1);
     EXPECT_EQ(os.selectWritable(u, 5, 0), 0);
     EXPECT_EQ(os.nowMs(), 26000u);
-    EXPECT_EQ(os.inetAddr("10.0.0"), 0xFFFFFFFFu);
-    EXPECT_EQ(os.inetAddr("printer.local"), 0xFFFFFFFFu);
     EXPECT_EQ(os.countCalls("connect tcp:10.0.0.9:9100"), 2);
 }
 

@@ -189,8 +189,11 @@ struct Printer {
 //   Silent or no peer at that address and port -> the clock advances
 //   connectTimeoutMs (21000 with no peer), -1 kWsaTimedOut.
 // - connect, non-blocking: -1 kWsaWouldBlock; selectWritable then returns 1
-//   at once for Accept (connected) and Refuse (socketError gives
-//   kWsaConnRefused), and for Silent advances its whole time-out and returns 0.
+//   at once for Accept (connected); for Refuse and Silent it advances its
+//   whole time-out and returns 0 (a failed connect is never writable), and
+//   for Refuse socketError then gives kWsaConnRefused.
+// - inetAddr reads the forms inet_addr reads: one to four parts, decimal,
+//   octal or hex, the last filling the remaining bytes ("10.0.0" is 10.0.0.0).
 // - send: the count (at most partialSend when that is >= 0; only the bytes
 //   delivered are recorded); -1 kSimWsaNotConn when not connected, -1
 //   kWsaConnReset after a Fail step.

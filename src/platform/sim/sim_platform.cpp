@@ -2,6 +2,7 @@
 #include "platform/sim/sim.h"
 
 #include <algorithm>
+#include <cctype>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -644,6 +645,8 @@ ManagementResult SimPlatform::queryPrinterOffline(const char* query, bool* offli
     if (start == std::string::npos || end == std::string::npos || end < start + key.size())
         return ManagementResult::Failed;  // not a query the service understands
     std::string pattern = q.substr(start + key.size(), end - start - key.size());
+    // A quote inside the pattern ends the string early: the query is broken.
+    if (pattern.find('\'') != std::string::npos) return ManagementResult::Failed;
     for (auto& p : impl_->printers) {
         if (sqlLike(pattern, p->name)) {
             if (offline) *offline = !p->online;
@@ -744,6 +747,10 @@ bool SimPlatform::writeFile(Handle h, const void* data, std::uint32_t size, std:
         impl_->lastError = kErrorInvalidParameter;
         return false;
     }
+    if (!(r->access & kAccessWrite)) {
+        impl_->lastError = kErrorAccessDenied;
+        return false;
+    }
     std::string bytes(static_cast<const char*>(data), size);
     std::uint32_t count = d.writeShortens && size > 0 ? size - 1 : size;
     if (d.kind == DeviceKind::File) {
@@ -785,6 +792,10 @@ bool SimPlatform::readFile(Handle h, void* data, std::uint32_t size, std::uint32
     impl_->log("ReadFile " + d.path);
     if (r->overlapped && !ov) {
         impl_->lastError = kErrorInvalidParameter;
+        return false;
+    }
+    if (!(r->access & kAccessRead)) {
+        impl_->lastError = kErrorAccessDenied;
         return false;
     }
     if (d.kind == DeviceKind::File) {
@@ -1070,27 +1081,55 @@ Socket SimPlatform::createTcpSocket() {
     return s;
 }
 
+// inet_addr: one to four parts, each decimal, octal (leading 0) or hex
+// (0x); the last part fills the bytes the earlier ones leave ("10.0.0" is
+// 10.0.0.0, "10.1" is 10.0.0.1). Trailing white space ends the text.
 std::uint32_t SimPlatform::inetAddr(const char* text) {
-    if (!text) return 0xFFFFFFFFu;
-    std::uint32_t parts[4];
+    constexpr std::uint32_t kNone = 0xFFFFFFFFu;
+    if (!text) return kNone;
+    std::uint64_t parts[4];
+    int count = 0;
     const char* p = text;
-    for (int i = 0; i < 4; ++i) {
-        if (*p < '0' || *p > '9') return 0xFFFFFFFFu;
-        std::uint32_t v = 0;
-        int digits = 0;
-        while (*p >= '0' && *p <= '9') {
-            v = v * 10 + std::uint32_t(*p - '0');
-            if (++digits > 3 || v > 255) return 0xFFFFFFFFu;
+    for (;;) {
+        if (count == 4 || !std::isdigit(static_cast<unsigned char>(*p))) return kNone;
+        unsigned base = 10;
+        if (*p == '0') {
+            base = 8;
             ++p;
+            if (*p == 'x' || *p == 'X') {
+                base = 16;
+                ++p;
+                if (!std::isxdigit(static_cast<unsigned char>(*p))) return kNone;
+            }
         }
-        parts[i] = v;
-        if (i < 3) {
-            if (*p != '.') return 0xFFFFFFFFu;
-            ++p;
+        std::uint64_t v = 0;
+        for (;; ++p) {
+            unsigned char c = static_cast<unsigned char>(*p);
+            unsigned digit;
+            if (std::isdigit(c)) digit = unsigned(c - '0');
+            else if (base == 16 && std::isxdigit(c)) digit = unsigned(std::tolower(c) - 'a' + 10);
+            else break;
+            if (digit >= base) return kNone;
+            v = v * base + digit;
+            if (v > 0xFFFFFFFFull) return kNone;
         }
+        parts[count++] = v;
+        if (*p != '.') break;
+        ++p;
     }
-    if (*p != '\0') return 0xFFFFFFFFu;
-    return parts[0] | (parts[1] << 8) | (parts[2] << 16) | (parts[3] << 24);
+    while (std::isspace(static_cast<unsigned char>(*p))) ++p;
+    if (*p != '\0') return kNone;
+    std::uint64_t host = 0;  // host order
+    for (int i = 0; i < count - 1; ++i) {
+        if (parts[i] > 0xFF) return kNone;
+        host |= parts[i] << (24 - 8 * i);
+    }
+    const std::uint64_t lastMax = 0xFFFFFFFFull >> (8 * (count - 1));
+    if (parts[count - 1] > lastMax) return kNone;
+    host |= parts[count - 1];
+    const std::uint32_t h = static_cast<std::uint32_t>(host);
+    // Network order: the first byte of the address first in memory.
+    return (h >> 24) | ((h >> 8) & 0xFF00u) | ((h << 8) & 0xFF0000u) | (h << 24);
 }
 
 int SimPlatform::connect(Socket s, std::uint32_t addr, std::uint16_t port) {
@@ -1190,10 +1229,10 @@ int SimPlatform::selectWritable(Socket s, long seconds, long microseconds) {
             k->connected = true;
             return 1;
         }
-        if (b == NetworkPeer::Refuse) {
-            k->connecting = false;
-            return 1;  // SO_ERROR tells kWsaConnRefused
-        }
+        // A refused connect never becomes writable (it would be in the
+        // exception set): select waits out its time-out below, and SO_ERROR
+        // tells kWsaConnRefused.
+        if (b == NetworkPeer::Refuse) k->connecting = false;
     }
     std::uint64_t ms = std::uint64_t(seconds < 0 ? 0 : seconds) * 1000 +
                        std::uint64_t(microseconds < 0 ? 0 : microseconds) / 1000;
