@@ -29,7 +29,7 @@ posix-tests: build build-asan
 	ctest --preset linux -L posix
 	ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 ctest --preset linux-asan -L posix
 
-test: deps unit-tests posix-tests wine-tests python-tests docs package-tests source-lists
+test: deps unit-tests posix-tests fuzz-smoke wine-tests python-tests docs package-tests source-lists
 
 # The Python package: the wheel (bundling libqovlib.so) built with Debian's
 # python3-build, installed in a fresh venv, its pytest suite against qovemu,
@@ -40,6 +40,21 @@ python-tests: build
 
 wheel: build
 	cd python && QOVLIB_BUILD_LIBRARY=$(CURDIR)/build/linux/libqovlib.so /usr/bin/python3 -m build --no-isolation --wheel --outdir $(CURDIR)/build/linux/python/dist
+
+# The fuzz targets (clang, libFuzzer, AddressSanitizer and UBSan) in
+# build/fuzz. `make fuzz` runs each for FUZZ_SECONDS; the smoke run of
+# `make test` only shows that every target builds and starts.
+FUZZ_SECONDS ?= 60
+.PHONY: fuzz fuzz-build fuzz-smoke
+fuzz-build:
+	cmake --preset fuzz >/dev/null
+	cmake --build --preset fuzz -j $(JOBS)
+
+fuzz: fuzz-build
+	@bash scripts/fuzz.sh $(FUZZ_SECONDS)
+
+fuzz-smoke: fuzz-build
+	@FUZZ_TIMEOUT=10 bash scripts/fuzz.sh 10
 
 # QOVLIB.dll for x64 and x86 (MinGW-w64), with the Wine test program and the
 # Windows example.

@@ -60,9 +60,20 @@ SearchResult appendAndSearch(int& count, const unsigned char* data, std::size_t 
     if (fits > 0) std::memcpy(rs.receiveBuffer + at, data, fits);
     count = static_cast<int>(at + fits);
 
-    // The whole buffer is searched: NUL bytes in the reply do not hide a
-    // terminator after them, and the zeroed rest cannot match.
-    if (contains(rs.receiveBuffer, kReceiveBufferSize, terminator ? terminator : "")) {
+    // The buffer is searched as a whole (NUL bytes in the reply do not hide
+    // a terminator after them). Appending at the start, all of it is looked
+    // at; later, the earlier search found nothing, so only a match taking in
+    // the new bytes is possible, and only that stretch is looked at: a long
+    // reply then costs time in proportion to its length, not its square.
+    const char* wanted = terminator ? terminator : "";
+    const std::size_t length = std::strlen(wanted);
+    std::size_t from = 0;
+    std::size_t to = kReceiveBufferSize;
+    if (at > 0 && length > 0) {
+        from = at >= length - 1 ? at - (length - 1) : 0;
+        to = std::min(kReceiveBufferSize, at + fits + (length - 1));
+    }
+    if (contains(rs.receiveBuffer + from, to - from, wanted)) {
         count = 0;
         const char* text = reinterpret_cast<const char*>(rs.receiveBuffer);
         storeReply(text, std::strlen(text));  // the spare last byte is always 0

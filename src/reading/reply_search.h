@@ -18,7 +18,9 @@ enum class SearchResult {
 };
 
 // Appends n bytes at `count` (never past the receive buffer; bytes that do
-// not fit are dropped), then searches the whole buffer for `terminator`.
+// not fit are dropped), then searches the buffer for `terminator` as a
+// whole: all of it when appending at 0, else the stretch a match through the
+// new bytes can cover (an earlier append searched the rest).
 // An empty terminator matches at once. On a match `count` is reset to 0 and
 // the reply text becomes a copy of the buffer up to its first NUL byte.
 SearchResult appendAndSearch(int& count, const unsigned char* data, std::size_t n,

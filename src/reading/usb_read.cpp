@@ -19,6 +19,12 @@ namespace {
 std::int64_t quietSeconds(std::uint32_t waitMs) {
     return waitMs / 1000 == 0 ? 1 : static_cast<std::int64_t>(waitMs / 1000);
 }
+
+// A request that came back empty within the second it was issued in (a
+// device that has closed completes every request at once) is followed by
+// this pause, so that the quiet limit is reached by waiting, not by asking
+// in a tight loop.
+constexpr std::uint32_t kEmptyReadPauseMs = 50;
 }  // namespace
 
 bool usbReadJudge(Handle h, const char* terminator, std::uint32_t waitMs) {
@@ -36,6 +42,7 @@ bool usbReadJudge(Handle h, const char* terminator, std::uint32_t waitMs) {
     std::int64_t quietSince = os().calendarSeconds();
 
     for (;;) {
+        const std::int64_t issuedAt = os().calendarSeconds();
         ReadRequest request = issueRead(h, rs.usbChunk, kReadChunkSize, ov);
         std::uint32_t count = request.count;
         if (!request.completed) {
@@ -56,6 +63,8 @@ bool usbReadJudge(Handle h, const char* terminator, std::uint32_t waitMs) {
             quietSince = os().calendarSeconds();
         } else if (os().calendarSeconds() - quietSince >= quietLimit) {
             return true;
+        } else if (os().calendarSeconds() == issuedAt) {
+            os().sleep(kEmptyReadPauseMs);
         }
         std::memset(rs.usbChunk, 0, sizeof rs.usbChunk);
     }
@@ -75,7 +84,11 @@ bool UsbReadUntilTextAsync(Handle h, const char* terminator, std::uint32_t waitM
     const std::int64_t quietLimit = quietSeconds(waitMs);
     std::int64_t quietSince = os().calendarSeconds();
 
+    // The caller's delays already space the requests out.
+    const bool paced = delayBefore != 0 || delayAfter != 0;
+
     for (;;) {
+        const std::int64_t issuedAt = os().calendarSeconds();
         os().sleep(delayBefore);
         ReadRequest request = issueRead(h, rs.usbChunk, kReadChunkSize, rs.readOverlapped);
         os().sleep(delayAfter);
@@ -100,6 +113,8 @@ bool UsbReadUntilTextAsync(Handle h, const char* terminator, std::uint32_t waitM
         } else if (os().calendarSeconds() - quietSince >= quietLimit) {
             rs.replyText = kTimeOutText;
             return true;
+        } else if (!paced && os().calendarSeconds() == issuedAt) {
+            os().sleep(kEmptyReadPauseMs);
         }
         std::memset(rs.usbChunk, 0, sizeof rs.usbChunk);
     }

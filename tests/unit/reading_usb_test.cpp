@@ -92,6 +92,19 @@ TEST(ReadingUsbOverlapped, DeviceThatAnswersNothingAtOnceEndsAsTimeOut) {
     EXPECT_EQ(sim->nowMs(), 50u + 5 * 200u);
 }
 
+// Found by fuzzing: with no delays, a device whose requests all complete at
+// once with nothing kept the reader asking without pause (the clock never
+// moved, the quiet limit was never reached).
+TEST(ReadingUsbOverlapped, DeviceThatAnswersNothingAtOnceWithoutDelaysPauses) {
+    SimScope sim;
+    const std::string path = usbPath();
+    useUsb(sim.os(), true, {closeAfter(0)});
+    EXPECT_STREQ(QOVA_Read_withTimeout("END\r\n", 1000, 0, 0), "Time Out\r\n");
+    // One request per 50 ms pause until the quiet has lasted a whole second.
+    EXPECT_EQ(sim->nowMs(), 1000u);
+    EXPECT_EQ(readsOf(sim.os(), path), 20);
+}
+
 TEST(ReadingUsbOverlapped, FullBufferWithoutTerminatorStopsAndTimesOut) {
     SimScope sim;
     const std::string path = usbPath();
@@ -125,6 +138,25 @@ TEST(ReadingUsbJudge, QuietPrinterEndsAsTimeOutAfterTheWait) {
     EXPECT_STREQ(QOVA_Read("END\r\n"), "Time Out\r\n");
     EXPECT_EQ(sim->nowMs(), 50u + 5000u);
     EXPECT_EQ(readsOf(sim.os(), path), 5);
+}
+
+// Found by fuzzing: a closed device completes every request at once with
+// nothing; the reader pauses between them and ends after the quiet limit.
+TEST(ReadingUsbJudge, DeviceThatAnswersNothingAtOnceEndsAsTimeOut) {
+    SimScope sim;
+    const std::string path = usbPath();
+    useUsb(sim.os(), false, {closeAfter(0)});
+    EXPECT_STREQ(QOVA_Read("END\r\n"), "Time Out\r\n");
+    EXPECT_EQ(sim->nowMs(), 5000u);  // QOVA_Read's quiet limit: 5 whole seconds
+    EXPECT_EQ(readsOf(sim.os(), path), 100);
+
+    // The same on a caller's handle, with the caller's wait.
+    void* h = usbHandle(sim.os(), {reply("EN"), closeAfter(0)});
+    const std::uint64_t t0 = sim->nowMs();
+    char terminator[] = "END";
+    EXPECT_TRUE(UsbRead_judge(h, terminator, 2000));
+    EXPECT_EQ(bufferText(), "EN");
+    EXPECT_EQ(sim->nowMs() - t0, 2000u);
 }
 
 TEST(ReadingUsbJudge, RefusedRequestEndsAsTimeOutWithoutAskingAgain) {
