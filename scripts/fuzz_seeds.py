@@ -172,3 +172,90 @@ forms = {
 }
 for name, data in forms.items():
     write("forms", name, data)
+
+# ---- render: the renderer tests' labels and the emulator's sessions ---------
+# the printer input, then what the FuzzedDataProvider reads from the end, last
+# byte first: resolution (0: 203, 1: 300, 2: 600 dpi), chunk generator seed
+# (4), largest chunk shift (up to 2^k bytes a chunk). Small papers keep each
+# run short; the fuzzer grows them.
+
+
+def rform(name, lines, execute=None):
+    body = "".join(l + "\r\n" for l in lines)
+    return ("~CREATE;%s;X\r\n%sEND\r\n%s\r\n" % (name, body, execute or "~EXECUTE;" + name)).encode("utf-8")
+
+
+def rseed(name, data, dpi=0, shift=3):
+    write("render", name, data + bytes([shift]) + b"\x5a\x11\x3c\x07" + bytes([dpi]))
+
+
+def pcx(width, height, bpp, planes):
+    """A small RLE-coded PCX picture, a checker pattern, as the logo tests build."""
+    per_line = (width + 7) // 8 if bpp == 1 else width
+    header = bytearray(128)
+    header[0:4] = bytes([0x0A, 5, 1, bpp])
+    header[8:12] = struct.pack("<HH", width - 1, height - 1)
+    header[16:22] = bytes([0, 0, 0, 255, 255, 255])
+    header[65] = planes
+    header[66:68] = struct.pack("<H", per_line)
+    data = bytearray()
+    for y in range(height):
+        for _ in range(planes):
+            if bpp == 1:
+                line = bytes(0xAA if (y + i) % 2 else 0x55 for i in range(per_line))
+            else:
+                line = bytes(0 if (x + y) % 2 else 255 for x in range(per_line))
+            for b in line:
+                if b >= 0xC0:
+                    data.append(0xC1)
+                data.append(b)
+    return bytes(header) + bytes(data)
+
+
+STAR = "~LOGO;STAR;9;9\n1;5\n2;4-6\n3;3-7\n4;1-9\n5;2-8\n6;3-7\n7;2-4;6-8\n8;1-2;8-9\n9;1;9\nEND\n"
+every = ["SCALE;DOT;203;203", "BOX", "3;5;5;190;390", "STOP",
+         "ALPHA", "50;20;2;2;*Every element*", "STOP",
+         "ALPHA", "R;90;20;1;1;*REVERSE*", "STOP",
+         "ALPHA", "POINT;130;20;14;10;*Point 14*", "STOP",
+         "ALPHA", "E;C12;170;20;1;1;*Expanded*", "STOP",
+         "HORZ", "2;185;20;380", "STOP", "VERT", "2;300;10;190", "STOP",
+         "DIAG", "1;20;20;190;380", "STOP",
+         "BARCODE", "C128B;X2;H6;20;200", "*QOV-000123*", "PDF", "STOP",
+         "BARCODE", "QRCODE;CW;X2;100;300", "*https://example.invalid/q*", "STOP",
+         "LOGO", "150;300;STAR", "STOP",
+         "ALPHA", "CW;130;240;1;1;*CW*", "STOP", "ALPHA", "INV;140;280;1;1;*INV*", "STOP",
+         "ALPHA", "CCW;195;340;1;1;*CCW*", "STOP"]
+rseed("every-element", b"~PAPER;SIZE 2000,1000\r\n" + STAR.encode() + rform("ALL", every))
+rseed("every-element-300", b"~PAPER;SIZE 2000,1000\r\n" + STAR.encode() + rform("ALL", every), dpi=1, shift=12)
+for turn in (90, 180, 270):
+    small = ["SCALE;DOT;203;203", "BOX", "2;5;5;190;395", "STOP", "ALPHA", "60;20;2;2;*TOP LEFT*", "STOP",
+             "BARCODE", "C3/9;H4;100;20", "*R90*", "PDF", "STOP"]
+    rseed("rotate-%d" % turn, b"~PAPER;SIZE 2000,1000\r\n~PAPER;ROTATE %d\r\n" % turn + rform("ROT", small))
+for kind, data in [("C3/9", "ABC-123"), ("C128A", "LOT 42"), ("C128C", "12345678"), ("EAN13", "590123412345"),
+                   ("UPC-A", "03600029145"), ("EAN8", "9638507"), ("I-2/5", "1234567890"), ("CODABAR", "A40156B"),
+                   ("UCC-128", "(01)09501101530003"), ("PDF417", "PDF417 data"), ("AZTEC", "Aztec 12345"),
+                   ("DATAMATRIX", "DM-0042"), ("MAXICODE", "MAXICODE TEST 12345")]:
+    options = "X1;H3;E2;Y4;T2;M3;PDF;A" if kind == "PDF417" else "X1;H3.5;"
+    rseed("barcode-" + kind.replace("/", ""), b"~PAPER;SIZE 1500,1000\r\n" +
+          rform("B", ["SCALE;DOT;203;203", "BARCODE", kind + ";CCW;" + options.split("PDF")[0] + "20;20",
+                      "*" + data + "*", "PDF;A" if kind == "PDF417" else "PDF", "STOP"]))
+for symset, text in [("1100", "\xb5\xc4"), ("1101", "\xa4\xa4"), ("1102", "\xb0\xa1"), ("1103", "\x82\xa0"),
+                     ("'UTF8'", "\u4e2d\u6587")]:
+    rseed("two-byte-" + symset.strip("'"), b"~PAPER;SIZE 1000,1000\r\n" +
+          rform("W", ["SCALE;DOT;203;203", "FONT;SYMSET " + symset + ";BOLD ON;SLANT LEFT", "TWOBYTE",
+                      "60;10;2;2;*" + text + "*", "STOP"]).replace(text.encode("utf-8"), text.encode("latin-1"))
+          if symset != "'UTF8'" else
+          b"~PAPER;SIZE 1000,1000\r\n" + rform("W", ["FONT;SYMSET 'UTF8';SLANT RIGHT", "TWOBYTE",
+                                                       "2;2;2;2;*" + text + "*", "STOP"]))
+rseed("char-scale", b"~PAPER;SIZE 1000,1000\r\n" + rform("C", ["SCALE;CHAR;8;12", "FONT;NAME DejaVuSerif;BOLD OFF",
+                                                               "ALPHA", "2;2;3;3;*Ab*", "STOP", "BOX", "2;1;1;4;9",
+                                                               "STOP"], "~EXECUTE;C;3\r\n~NORMAL"))
+rseed("logo-rows", b"~PAPER;SIZE 500,500\r\n~LOGO;MARK;4;16\n1;1-4\n2;9\n3;5-16;1\n4;16-1\nEND\n" +
+      rform("L", ["LOGO", "2;3;MARK", "STOP", "LOGO", "1;1;NOPE", "STOP"]))
+for bpp, planes in [(1, 1), (8, 1), (8, 3)]:
+    rseed("pcx-%d-%d" % (bpp, planes), b"~PAPER;SIZE 500,500\r\n~LOGO;PIC;PCX;DISK\r\n" + pcx(13, 5, bpp, planes) +
+          b"~RASTEREND\r\nEND\r\n" + rform("P", ["SCALE;DOT;203;203", "LOGO", "10;20;PIC", "STOP"]))
+rseed("bad-input", b"~NORMAL\r\n~BOGUS\r\n~STATUS~CREATE;F;X\r\nALPHA\r\n10;10;1;1;*ok*\r\nSTOP\r\nWHAT\r\n"
+      b"RFWTAG;96;T\r\n32;D;*1234*\r\nSTOP\r\nEND\r\n~EXECUTE;F;0\r\n~EXECUTE;NONE\r\n~CREATE;Z;X\r\nHORZ\r\n")
+for i, s in enumerate(sessions):
+    rseed("session-%d" % i, s, shift=i % 5)
