@@ -73,29 +73,94 @@ void Raster::fillConvex(const double* xs, const double* ys, int n) {
 }
 
 void Raster::blit(const Raster& src, long long x, long long y) {
+    // A byte of the source at a time: a symbol at its size cap is tens of
+    // millions of dots, and most of its bytes are blank.
     for (int sy = 0; sy < src.height_; ++sy) {
         const long long ty = y + sy;
         if (ty < 0 || ty >= height_) continue;
-        for (int sx = 0; sx < src.width_; ++sx) {
-            if (!src.get(sx, sy)) continue;
-            const long long tx = x + sx;
-            if (tx >= 0 && tx < width_) set(static_cast<int>(tx), static_cast<int>(ty));
+        const std::uint8_t* s = src.row(sy);
+        std::uint8_t* d = bits_.data() + static_cast<std::size_t>(ty) * stride_;
+        for (int j = 0; j < src.stride_; ++j) {
+            if (s[j] == 0) continue;
+            const long long t = x + 8LL * j;  // where the byte's first dot lands
+            const long long kmin = std::max(0LL, -t);
+            const long long kmax = std::min(7LL, width_ - 1 - t);
+            if (kmin > kmax) continue;
+            // Only the dots that land inside the picture.
+            const auto keep = static_cast<std::uint8_t>((0xFFu >> kmin) & (0xFFu << (7 - kmax)));
+            const auto v = static_cast<std::uint8_t>(s[j] & keep);
+            if (t < 0) {
+                d[0] |= static_cast<std::uint8_t>(v << -t);
+                continue;
+            }
+            const long long b = t >> 3;
+            const int shift = static_cast<int>(t & 7);
+            d[b] |= static_cast<std::uint8_t>(v >> shift);
+            const auto spill = static_cast<std::uint8_t>(shift ? v << (8 - shift) : 0);
+            if (spill) d[b + 1] |= spill;
         }
     }
 }
 
+namespace {
+
+std::uint8_t reversedBits(std::uint8_t b) {
+    b = static_cast<std::uint8_t>((b & 0xF0) >> 4 | (b & 0x0F) << 4);
+    b = static_cast<std::uint8_t>((b & 0xCC) >> 2 | (b & 0x33) << 2);
+    return static_cast<std::uint8_t>((b & 0xAA) >> 1 | (b & 0x55) << 1);
+}
+
+// One row mirrored: dot i takes dot width-1-i. Reversing the bytes and their
+// bits mirrors the padded row; shifting left by the padding realigns it.
+void mirrorRow(const std::uint8_t* in, std::uint8_t* out, int width, int stride) {
+    const int pad = stride * 8 - width;
+    for (int k = 0; k < stride; ++k) {
+        const std::uint8_t here = reversedBits(in[stride - 1 - k]);
+        const std::uint8_t next = k + 1 < stride ? reversedBits(in[stride - 2 - k]) : 0;
+        out[k] = pad ? static_cast<std::uint8_t>(here << pad | next >> (8 - pad)) : here;
+    }
+}
+
+// Transposes an 8 x 8 block of dots held one row a byte, the first row in
+// the most significant byte.
+std::uint64_t transposed8x8(std::uint64_t x) {
+    x = (x & 0xAA55AA55AA55AA55ULL) | ((x & 0x00AA00AA00AA00AAULL) << 7) | ((x >> 7) & 0x00AA00AA00AA00AAULL);
+    x = (x & 0xCCCC3333CCCC3333ULL) | ((x & 0x0000CCCC0000CCCCULL) << 14) | ((x >> 14) & 0x0000CCCC0000CCCCULL);
+    x = (x & 0xF0F0F0F00F0F0F0FULL) | ((x & 0x00000000F0F0F0F0ULL) << 28) | ((x >> 28) & 0x00000000F0F0F0F0ULL);
+    return x;
+}
+
+}  // namespace
+
 Raster Raster::rotated(int degreesClockwise) const {
     const int d = ((degreesClockwise % 360) + 360) % 360;
     if (d == 0) return *this;
-    Raster out = d == 180 ? Raster(width_, height_) : Raster(height_, width_);
-    for (int y = 0; y < height_; ++y) {
-        const std::uint8_t* p = row(y);
-        for (int x = 0; x < width_; ++x) {
-            if (!((p[x >> 3] >> (7 - (x & 7))) & 1)) continue;
-            if (d == 90) out.set(height_ - 1 - y, x);
-            else if (d == 180) out.set(width_ - 1 - x, height_ - 1 - y);
-            else out.set(y, width_ - 1 - x);
+    if (d == 180) {
+        Raster out(width_, height_);
+        for (int y = 0; y < height_; ++y)
+            mirrorRow(row(y), out.bits_.data() + static_cast<std::size_t>(height_ - 1 - y) * stride_, width_, stride_);
+        return out;
+    }
+    // A quarter turn is a transpose (8 x 8 blocks at a time) and a mirror:
+    // of each row for 90, of the row order for 270.
+    Raster t(height_, width_);
+    for (int by = 0; by < height_; by += 8) {
+        const int rows = std::min(8, height_ - by);
+        for (int j = 0; j < stride_; ++j) {
+            std::uint64_t block = 0;
+            for (int k = 0; k < rows; ++k) block |= static_cast<std::uint64_t>(row(by + k)[j]) << (56 - 8 * k);
+            if (block == 0) continue;
+            block = transposed8x8(block);
+            for (int m = 0; m < 8 && 8 * j + m < width_; ++m)
+                t.bits_[static_cast<std::size_t>(8 * j + m) * t.stride_ + (by >> 3)] =
+                    static_cast<std::uint8_t>(block >> (56 - 8 * m));
         }
+    }
+    Raster out(height_, width_);
+    for (int y = 0; y < t.height_; ++y) {
+        std::uint8_t* o = out.bits_.data() + static_cast<std::size_t>(d == 90 ? y : t.height_ - 1 - y) * out.stride_;
+        if (d == 90) mirrorRow(t.row(y), o, t.width_, t.stride_);
+        else std::copy(t.row(y), t.row(y) + t.stride_, o);
     }
     return out;
 }
