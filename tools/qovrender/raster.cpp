@@ -104,21 +104,31 @@ void Raster::blit(const Raster& src, long long x, long long y) {
 
 namespace {
 
-std::uint8_t reversedBits(std::uint8_t b) {
-    b = static_cast<std::uint8_t>((b & 0xF0) >> 4 | (b & 0x0F) << 4);
-    b = static_cast<std::uint8_t>((b & 0xCC) >> 2 | (b & 0x33) << 2);
-    return static_cast<std::uint8_t>((b & 0xAA) >> 1 | (b & 0x55) << 1);
-}
+// The bits of each byte in reverse order.
+struct ReversedBits {
+    std::uint8_t of[256];
+    ReversedBits() {
+        for (int b = 0; b < 256; ++b) {
+            int r = 0;
+            for (int i = 0; i < 8; ++i) r |= ((b >> i) & 1) << (7 - i);
+            of[b] = static_cast<std::uint8_t>(r);
+        }
+    }
+};
+const ReversedBits kReversed;
 
 // One row mirrored: dot i takes dot width-1-i. Reversing the bytes and their
 // bits mirrors the padded row; shifting left by the padding realigns it.
 void mirrorRow(const std::uint8_t* in, std::uint8_t* out, int width, int stride) {
     const int pad = stride * 8 - width;
-    for (int k = 0; k < stride; ++k) {
-        const std::uint8_t here = reversedBits(in[stride - 1 - k]);
-        const std::uint8_t next = k + 1 < stride ? reversedBits(in[stride - 2 - k]) : 0;
-        out[k] = pad ? static_cast<std::uint8_t>(here << pad | next >> (8 - pad)) : here;
+    const std::uint8_t* last = in + stride - 1;
+    if (pad == 0) {
+        for (int k = 0; k < stride; ++k) out[k] = kReversed.of[last[-k]];
+        return;
     }
+    for (int k = 0; k + 1 < stride; ++k)
+        out[k] = static_cast<std::uint8_t>(kReversed.of[last[-k]] << pad | kReversed.of[last[-k - 1]] >> (8 - pad));
+    out[stride - 1] = static_cast<std::uint8_t>(kReversed.of[in[0]] << pad);
 }
 
 // Transposes an 8 x 8 block of dots held one row a byte, the first row in
@@ -141,26 +151,33 @@ Raster Raster::rotated(int degreesClockwise) const {
             mirrorRow(row(y), out.bits_.data() + static_cast<std::size_t>(height_ - 1 - y) * stride_, width_, stride_);
         return out;
     }
-    // A quarter turn is a transpose (8 x 8 blocks at a time) and a mirror:
-    // of each row for 90, of the row order for 270.
-    Raster t(height_, width_);
-    for (int by = 0; by < height_; by += 8) {
-        const int rows = std::min(8, height_ - by);
+    // A quarter turn moves 8 x 8 blocks, transposed. Output byte i of a row
+    // holds eight source rows: for 90 counted up from the bottom (the
+    // picture's last row becomes the first column), for 270 down from the
+    // top; rows past the picture read as blank.
+    Raster out(height_, width_);
+    const std::vector<std::uint8_t> blank(static_cast<std::size_t>(stride_), 0);
+    const std::uint8_t* src[8];
+    for (int i = 0; i < out.stride_; ++i) {
+        for (int r = 0; r < 8; ++r) {
+            const int y = d == 90 ? height_ - 1 - 8 * i - r : 8 * i + r;
+            src[r] = y >= 0 && y < height_ ? row(y) : blank.data();
+        }
         for (int j = 0; j < stride_; ++j) {
-            std::uint64_t block = 0;
-            for (int k = 0; k < rows; ++k) block |= static_cast<std::uint64_t>(row(by + k)[j]) << (56 - 8 * k);
+            std::uint64_t block = static_cast<std::uint64_t>(src[0][j]) << 56 | static_cast<std::uint64_t>(src[1][j]) << 48 |
+                                  static_cast<std::uint64_t>(src[2][j]) << 40 | static_cast<std::uint64_t>(src[3][j]) << 32 |
+                                  static_cast<std::uint64_t>(src[4][j]) << 24 | static_cast<std::uint64_t>(src[5][j]) << 16 |
+                                  static_cast<std::uint64_t>(src[6][j]) << 8 | static_cast<std::uint64_t>(src[7][j]);
             if (block == 0) continue;
             block = transposed8x8(block);
-            for (int m = 0; m < 8 && 8 * j + m < width_; ++m)
-                t.bits_[static_cast<std::size_t>(8 * j + m) * t.stride_ + (by >> 3)] =
-                    static_cast<std::uint8_t>(block >> (56 - 8 * m));
+            // Byte m of the block is source column 8j+m.
+            const int columns = std::min(8, width_ - 8 * j);
+            for (int m = 0; m < columns; ++m) {
+                const int x = 8 * j + m;
+                const int outRow = d == 90 ? x : width_ - 1 - x;
+                out.bits_[static_cast<std::size_t>(outRow) * out.stride_ + i] = static_cast<std::uint8_t>(block >> (56 - 8 * m));
+            }
         }
-    }
-    Raster out(height_, width_);
-    for (int y = 0; y < t.height_; ++y) {
-        std::uint8_t* o = out.bits_.data() + static_cast<std::size_t>(d == 90 ? y : t.height_ - 1 - y) * out.stride_;
-        if (d == 90) mirrorRow(t.row(y), o, t.width_, t.stride_);
-        else std::copy(t.row(y), t.row(y) + t.stride_, o);
     }
     return out;
 }
