@@ -2,6 +2,8 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstddef>
+#include <cstring>
 
 namespace qovrender {
 
@@ -39,7 +41,7 @@ void Raster::fillRect(long long x, long long y, long long w, long long h, bool i
         auto apply = [&](int i, std::uint8_t m) { p[i] = ink ? (p[i] | m) : (p[i] & ~m); };
         apply(bx0, first);
         if (bx1 > bx0) {
-            for (int i = bx0 + 1; i < bx1; ++i) p[i] = ink ? 0xFF : 0x00;
+            if (bx1 > bx0 + 1) std::memset(p + bx0 + 1, ink ? 0xFF : 0x00, static_cast<std::size_t>(bx1 - bx0 - 1));
             apply(bx1, last);
         }
     }
@@ -104,32 +106,63 @@ void Raster::blit(const Raster& src, long long x, long long y) {
 
 namespace {
 
-// The bits of each byte in reverse order.
-struct ReversedBits {
-    std::uint8_t of[256];
-    ReversedBits() {
-        for (int b = 0; b < 256; ++b) {
-            int r = 0;
-            for (int i = 0; i < 8; ++i) r |= ((b >> i) & 1) << (7 - i);
-            of[b] = static_cast<std::uint8_t>(r);
-        }
-    }
-};
-const ReversedBits kReversed;
-
-// One row mirrored: dot i takes dot width-1-i. Reversing the bytes and their
-// bits mirrors the padded row; shifting left by the padding realigns it.
-void mirrorRow(const std::uint8_t* in, std::uint8_t* out, int width, int stride) {
-    const int pad = stride * 8 - width;
-    const std::uint8_t* last = in + stride - 1;
-    if (pad == 0) {
-        for (int k = 0; k < stride; ++k) out[k] = kReversed.of[last[-k]];
-        return;
-    }
-    for (int k = 0; k + 1 < stride; ++k)
-        out[k] = static_cast<std::uint8_t>(kReversed.of[last[-k]] << pad | kReversed.of[last[-k - 1]] >> (8 - pad));
-    out[stride - 1] = static_cast<std::uint8_t>(kReversed.of[in[0]] << pad);
+std::uint64_t loadBigEndian(const std::uint8_t* p) {
+    return static_cast<std::uint64_t>(p[0]) << 56 | static_cast<std::uint64_t>(p[1]) << 48 |
+           static_cast<std::uint64_t>(p[2]) << 40 | static_cast<std::uint64_t>(p[3]) << 32 |
+           static_cast<std::uint64_t>(p[4]) << 24 | static_cast<std::uint64_t>(p[5]) << 16 |
+           static_cast<std::uint64_t>(p[6]) << 8 | static_cast<std::uint64_t>(p[7]);
 }
+
+void storeBigEndian(std::uint8_t* p, std::uint64_t v) {
+    p[0] = static_cast<std::uint8_t>(v >> 56);
+    p[1] = static_cast<std::uint8_t>(v >> 48);
+    p[2] = static_cast<std::uint8_t>(v >> 40);
+    p[3] = static_cast<std::uint8_t>(v >> 32);
+    p[4] = static_cast<std::uint8_t>(v >> 24);
+    p[5] = static_cast<std::uint8_t>(v >> 16);
+    p[6] = static_cast<std::uint8_t>(v >> 8);
+    p[7] = static_cast<std::uint8_t>(v);
+}
+
+// The 64 bits of a word in reverse order.
+std::uint64_t reversed64(std::uint64_t x) {
+    x = (x >> 1 & 0x5555555555555555ULL) | (x & 0x5555555555555555ULL) << 1;
+    x = (x >> 2 & 0x3333333333333333ULL) | (x & 0x3333333333333333ULL) << 2;
+    x = (x >> 4 & 0x0F0F0F0F0F0F0F0FULL) | (x & 0x0F0F0F0F0F0F0F0FULL) << 4;
+    x = (x >> 8 & 0x00FF00FF00FF00FFULL) | (x & 0x00FF00FF00FF00FFULL) << 8;
+    x = (x >> 16 & 0x0000FFFF0000FFFFULL) | (x & 0x0000FFFF0000FFFFULL) << 16;
+    return x >> 32 | x << 32;
+}
+
+// Mirrors rows (dot i takes dot width-1-i) 64 dots at a time. The row is
+// laid right-aligned into whole words, the words reversed in order and in
+// bits; the row's padding then leads, and a shift left by it realigns
+// (the words' own leading zeros stay past the end).
+class RowMirror {
+public:
+    RowMirror(int width, int stride)
+        : width_(width), stride_(stride), words_((stride + 7) / 8), in_(static_cast<std::size_t>(words_) * 8, 0),
+          reversed_(static_cast<std::size_t>(words_ + 1), 0), out_(static_cast<std::size_t>(words_) * 8, 0) {}
+
+    void mirror(const std::uint8_t* row, std::uint8_t* out) {
+        const int lead = words_ * 8 - stride_;
+        std::memcpy(in_.data() + lead, row, static_cast<std::size_t>(stride_));
+        for (int w = 0; w < words_; ++w)
+            reversed_[static_cast<std::size_t>(w)] = reversed64(loadBigEndian(in_.data() + 8 * (words_ - 1 - w)));
+        const int pad = stride_ * 8 - width_;  // 0 to 7
+        for (int w = 0; w < words_; ++w) {
+            const std::uint64_t hi = reversed_[static_cast<std::size_t>(w)], lo = reversed_[static_cast<std::size_t>(w) + 1];
+            storeBigEndian(out_.data() + 8 * w, pad == 0 ? hi : (hi << pad | lo >> (64 - pad)));
+        }
+        std::memcpy(out, out_.data(), static_cast<std::size_t>(stride_));
+    }
+
+private:
+    int width_, stride_, words_;
+    std::vector<std::uint8_t> in_;
+    std::vector<std::uint64_t> reversed_;  // one word more, always zero
+    std::vector<std::uint8_t> out_;
+};
 
 // Transposes an 8 x 8 block of dots held one row a byte, the first row in
 // the most significant byte.
@@ -147,35 +180,55 @@ Raster Raster::rotated(int degreesClockwise) const {
     if (d == 0) return *this;
     if (d == 180) {
         Raster out(width_, height_);
+        RowMirror mirror(width_, stride_);
         for (int y = 0; y < height_; ++y)
-            mirrorRow(row(y), out.bits_.data() + static_cast<std::size_t>(height_ - 1 - y) * stride_, width_, stride_);
+            mirror.mirror(row(y), out.bits_.data() + static_cast<std::size_t>(height_ - 1 - y) * stride_);
         return out;
     }
     // A quarter turn moves 8 x 8 blocks, transposed. Output byte i of a row
     // holds eight source rows: for 90 counted up from the bottom (the
     // picture's last row becomes the first column), for 270 down from the
-    // top; rows past the picture read as blank.
+    // top; rows past the picture read as blank. The output is written a
+    // band of rows at a time, 64 bytes along, so that both pictures are
+    // walked through the cache rather than across it.
+    constexpr int kChunk = 64;
     Raster out(height_, width_);
     const std::vector<std::uint8_t> blank(static_cast<std::size_t>(stride_), 0);
-    const std::uint8_t* src[8];
-    for (int i = 0; i < out.stride_; ++i) {
-        for (int r = 0; r < 8; ++r) {
-            const int y = d == 90 ? height_ - 1 - 8 * i - r : 8 * i + r;
-            src[r] = y >= 0 && y < height_ ? row(y) : blank.data();
-        }
+    const std::uint8_t* src[kChunk][8];
+    const std::ptrdiff_t step = d == 90 ? out.stride_ : -static_cast<std::ptrdiff_t>(out.stride_);
+    for (int i0 = 0; i0 < out.stride_; i0 += kChunk) {
+        const int n = std::min(kChunk, out.stride_ - i0);
+        for (int c = 0; c < n; ++c)
+            for (int r = 0; r < 8; ++r) {
+                const int y = d == 90 ? height_ - 1 - 8 * (i0 + c) - r : 8 * (i0 + c) + r;
+                src[c][r] = y >= 0 && y < height_ ? row(y) : blank.data();
+            }
         for (int j = 0; j < stride_; ++j) {
-            std::uint64_t block = static_cast<std::uint64_t>(src[0][j]) << 56 | static_cast<std::uint64_t>(src[1][j]) << 48 |
-                                  static_cast<std::uint64_t>(src[2][j]) << 40 | static_cast<std::uint64_t>(src[3][j]) << 32 |
-                                  static_cast<std::uint64_t>(src[4][j]) << 24 | static_cast<std::uint64_t>(src[5][j]) << 16 |
-                                  static_cast<std::uint64_t>(src[6][j]) << 8 | static_cast<std::uint64_t>(src[7][j]);
-            if (block == 0) continue;
-            block = transposed8x8(block);
-            // Byte m of the block is source column 8j+m.
+            // Source column 8j+m becomes row 8j+m (90) or width-1-8j-m (270).
+            std::uint8_t* band = out.bits_.data() +
+                                 static_cast<std::size_t>(d == 90 ? 8 * j : width_ - 1 - 8 * j) * out.stride_ + i0;
             const int columns = std::min(8, width_ - 8 * j);
-            for (int m = 0; m < columns; ++m) {
-                const int x = 8 * j + m;
-                const int outRow = d == 90 ? x : width_ - 1 - x;
-                out.bits_[static_cast<std::size_t>(outRow) * out.stride_ + i] = static_cast<std::uint8_t>(block >> (56 - 8 * m));
+            for (int c = 0; c < n; ++c) {
+                const std::uint8_t* const* s8 = src[c];
+                std::uint64_t block = static_cast<std::uint64_t>(s8[0][j]) << 56 | static_cast<std::uint64_t>(s8[1][j]) << 48 |
+                                      static_cast<std::uint64_t>(s8[2][j]) << 40 | static_cast<std::uint64_t>(s8[3][j]) << 32 |
+                                      static_cast<std::uint64_t>(s8[4][j]) << 24 | static_cast<std::uint64_t>(s8[5][j]) << 16 |
+                                      static_cast<std::uint64_t>(s8[6][j]) << 8 | static_cast<std::uint64_t>(s8[7][j]);
+                if (block == 0) continue;
+                block = transposed8x8(block);
+                std::uint8_t* p = band + c;
+                if (columns == 8) {
+                    p[0] = static_cast<std::uint8_t>(block >> 56);
+                    p[step] = static_cast<std::uint8_t>(block >> 48);
+                    p[2 * step] = static_cast<std::uint8_t>(block >> 40);
+                    p[3 * step] = static_cast<std::uint8_t>(block >> 32);
+                    p[4 * step] = static_cast<std::uint8_t>(block >> 24);
+                    p[5 * step] = static_cast<std::uint8_t>(block >> 16);
+                    p[6 * step] = static_cast<std::uint8_t>(block >> 8);
+                    p[7 * step] = static_cast<std::uint8_t>(block);
+                } else {
+                    for (int m = 0; m < columns; ++m) p[m * step] = static_cast<std::uint8_t>(block >> (56 - 8 * m));
+                }
             }
         }
     }
