@@ -62,17 +62,18 @@ bool samePicture(const std::vector<std::uint8_t>& bytes, const Raster& raster) {
     if (w == static_cast<png_uint_32>(raster.width()) && h == static_cast<png_uint_32>(raster.height()) &&
         depth == 1 && colour == PNG_COLOR_TYPE_GRAY && interlace == PNG_INTERLACE_NONE &&
         png_get_rowbytes(png, info) == row.size()) {
+        // Read back as the raster stores dots (a set bit is ink); bits past
+        // the width in a row's last byte are padding.
+        png_set_invert_mono(png);
         bool rowsSame = true;
-        // Bits past the width in a row's last byte are padding.
         const int spare = raster.stride() * 8 - raster.width();
-        const png_byte lastMask = static_cast<png_byte>(0xFF << spare);
+        const auto lastMask = static_cast<png_byte>(0xFF << spare);
+        const std::size_t whole = row.size() - 1;
         for (int y = 0; y < raster.height(); ++y) {
             png_read_row(png, row.data(), nullptr);
             const std::uint8_t* want = raster.row(y);
-            for (std::size_t i = 0; i < row.size(); ++i) {
-                const png_byte mask = i + 1 == row.size() ? lastMask : 0xFF;
-                if (((~row[i] ^ want[i]) & mask) != 0) rowsSame = false;
-            }
+            if (std::memcmp(row.data(), want, whole) != 0 || ((row[whole] ^ want[whole]) & lastMask) != 0)
+                rowsSame = false;
         }
         png_read_end(png, nullptr);
         same = rowsSame;

@@ -173,6 +173,14 @@ std::uint64_t transposed8x8(std::uint64_t x) {
     return x;
 }
 
+// Byte j of eight rows, the first row in the most significant byte.
+std::uint64_t gather(const std::uint8_t* const* rows, int j) {
+    return static_cast<std::uint64_t>(rows[0][j]) << 56 | static_cast<std::uint64_t>(rows[1][j]) << 48 |
+           static_cast<std::uint64_t>(rows[2][j]) << 40 | static_cast<std::uint64_t>(rows[3][j]) << 32 |
+           static_cast<std::uint64_t>(rows[4][j]) << 24 | static_cast<std::uint64_t>(rows[5][j]) << 16 |
+           static_cast<std::uint64_t>(rows[6][j]) << 8 | static_cast<std::uint64_t>(rows[7][j]);
+}
+
 }  // namespace
 
 Raster Raster::rotated(int degreesClockwise) const {
@@ -207,17 +215,15 @@ Raster Raster::rotated(int degreesClockwise) const {
             // Source column 8j+m becomes row 8j+m (90) or width-1-8j-m (270).
             std::uint8_t* band = out.bits_.data() +
                                  static_cast<std::size_t>(d == 90 ? 8 * j : width_ - 1 - 8 * j) * out.stride_ + i0;
+            // Blank blocks stay as the new picture has them. The last byte
+            // column may hold fewer columns.
             const int columns = std::min(8, width_ - 8 * j);
-            for (int c = 0; c < n; ++c) {
-                const std::uint8_t* const* s8 = src[c];
-                std::uint64_t block = static_cast<std::uint64_t>(s8[0][j]) << 56 | static_cast<std::uint64_t>(s8[1][j]) << 48 |
-                                      static_cast<std::uint64_t>(s8[2][j]) << 40 | static_cast<std::uint64_t>(s8[3][j]) << 32 |
-                                      static_cast<std::uint64_t>(s8[4][j]) << 24 | static_cast<std::uint64_t>(s8[5][j]) << 16 |
-                                      static_cast<std::uint64_t>(s8[6][j]) << 8 | static_cast<std::uint64_t>(s8[7][j]);
-                if (block == 0) continue;
-                block = transposed8x8(block);
-                std::uint8_t* p = band + c;
-                if (columns == 8) {
+            if (columns == 8) {
+                for (int c = 0; c < n; ++c) {
+                    std::uint64_t block = gather(src[c], j);
+                    if (block == 0) continue;
+                    block = transposed8x8(block);
+                    std::uint8_t* p = band + c;
                     p[0] = static_cast<std::uint8_t>(block >> 56);
                     p[step] = static_cast<std::uint8_t>(block >> 48);
                     p[2 * step] = static_cast<std::uint8_t>(block >> 40);
@@ -226,8 +232,11 @@ Raster Raster::rotated(int degreesClockwise) const {
                     p[5 * step] = static_cast<std::uint8_t>(block >> 16);
                     p[6 * step] = static_cast<std::uint8_t>(block >> 8);
                     p[7 * step] = static_cast<std::uint8_t>(block);
-                } else {
-                    for (int m = 0; m < columns; ++m) p[m * step] = static_cast<std::uint8_t>(block >> (56 - 8 * m));
+                }
+            } else {
+                for (int c = 0; c < n; ++c) {
+                    const std::uint64_t block = transposed8x8(gather(src[c], j));
+                    for (int m = 0; m < columns; ++m) band[c + m * step] = static_cast<std::uint8_t>(block >> (56 - 8 * m));
                 }
             }
         }
