@@ -151,3 +151,25 @@ TEST(Geometry, MalformedLinesAreNotedWithTheirLineAndSkipped) {
     EXPECT_EQ(out.notes[2].line, 9);
     EXPECT_NE(out.notes[1].text.find("negative"), std::string::npos);
 }
+
+TEST(Geometry, LabelAtTheSizeCapTurnsBothQuarterWays) {
+    // The largest picture the renderer makes, turned: the picture keeps the
+    // paper's width across, the form is laid out along the turned paper, and
+    // a frame on its edges stays on the edges whichever way it turns.
+    const std::vector<std::string> frame = {"SCALE;DOT;203;203", "BOX", "1;0;0;7999;39999", "STOP",
+                                            "HORZ", "3;0;0;40", "STOP"};
+    const auto quarter = render("~PAPER;SIZE 99000,999000\r\n~PAPER;ROTATE 90\r\n" + form("Q", frame));
+    const auto three = render("~PAPER;SIZE 99000,999000\r\n~PAPER;ROTATE 270\r\n" + form("T", frame));
+    ASSERT_EQ(quarter.labels.size(), 1u);
+    ASSERT_EQ(three.labels.size(), 1u);
+    const auto& q = quarter.labels[0].picture;
+    ASSERT_EQ(q.width(), 8000);
+    ASSERT_EQ(q.height(), 40000);
+    EXPECT_EQ(inkBox(q).width(), 8000);
+    EXPECT_EQ(inkBox(q).height(), 40000);
+    // The short thick line at the form's top-left runs down the right edge.
+    EXPECT_TRUE(q.get(7999, 20) && q.get(7997, 39) && !q.get(7996, 20) && !q.get(7998, 40));
+    // The same layout turned the other way is the half turn of it.
+    EXPECT_EQ(three.labels[0].picture, q.rotated(180));
+    EXPECT_EQ(three.labels[0].picture.inkCount(), q.inkCount());
+}
