@@ -1,6 +1,6 @@
 // closeport and closeportmult.
 #include "connections/connection_record.h"
-#include "connections/export_guard.h"
+#include "export_guard.h"
 #include "connections/network_close.h"
 #include "platform/platform.h"
 #include "qovlib.h"

@@ -3,7 +3,7 @@
 #include <string>
 
 #include "connections/connection_record.h"
-#include "connections/export_guard.h"
+#include "export_guard.h"
 #include "connections/port_name.h"
 #include "connections/usb_discovery.h"
 #include "platform/platform.h"
@@ -175,16 +175,22 @@ int openPortMultImpl(int slot, const char* name) {
 // A null name opens nothing and changes nothing.
 
 int openport(const char* name) {
-    if (name == nullptr) return 1;
-    return qov::noThrow(1, [&] { return qov::openPortImpl(name); });
+    return qov::noThrow<int>(1, [&]() -> int {
+        if (name == nullptr) return 1;
+        return qov::openPortImpl(name);
+    });
 }
 
 int openport_async(const char* name) {
-    if (name == nullptr) return 1;
-    return qov::noThrow(1, [&] { return qov::openPortAsyncImpl(name); });
+    return qov::noThrow<int>(1, [&]() -> int {
+        if (name == nullptr) return 1;
+        return qov::openPortAsyncImpl(name);
+    });
 }
 
 int openportmult(int slot, char* name) {
-    if (name == nullptr) return 0;
-    return qov::noThrow(0, [&] { return qov::openPortMultImpl(slot, name); });
+    return qov::noThrow<int>(0, [&]() -> int {
+        if (name == nullptr) return 0;
+        return qov::openPortMultImpl(slot, name);
+    });
 }

@@ -6,7 +6,7 @@
 #include <cstring>
 #include <string>
 
-#include "connections/export_guard.h"
+#include "export_guard.h"
 #include "formatters/logo_conversion.h"
 
 namespace {
@@ -27,9 +27,11 @@ char* storeLogo(const char* picture, const char* name, int height, int width) {
 // `height` rows. Without a name, or without the picture of rows that it
 // has, there is nothing to store; a picture of no rows needs no bytes.
 char* printer_PNGLogo_NORMAL(const char* picture, const char* name, int height, int width) {
-    if (name == nullptr) return nullptr;
-    const bool hasRows = height > 0 && qov::logoRowBytes(width) > 0;
-    if (picture == nullptr && hasRows) return nullptr;
-    // No memory for the definition: nothing was sent.
-    return qov::noThrow<char*>(nullptr, [&] { return storeLogo(picture, name, height, width); });
+    return qov::noThrow<char*>(nullptr, [&]() -> char* {
+        if (name == nullptr) return nullptr;
+        const bool hasRows = height > 0 && qov::logoRowBytes(width) > 0;
+        if (picture == nullptr && hasRows) return nullptr;
+        // No memory for the definition: nothing was sent.
+        return storeLogo(picture, name, height, width);
+    });
 }

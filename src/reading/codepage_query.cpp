@@ -3,7 +3,7 @@
 #include <cstring>
 
 #include "connections/connection_record.h"
-#include "connections/export_guard.h"
+#include "export_guard.h"
 #include "connections/usb_discovery.h"
 #include "qovlib.h"
 #include "reading/read_request.h"

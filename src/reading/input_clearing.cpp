@@ -3,7 +3,7 @@
 #include <cstring>
 
 #include "connections/connection_record.h"
-#include "connections/export_guard.h"
+#include "export_guard.h"
 #include "qovlib.h"
 #include "reading/read_request.h"
 #include "reading/readers.h"
@@ -81,17 +81,19 @@ char clearSerialInput() {
 }  // namespace qov
 
 void USB_ClearBuffer(void) {
-    qov::noThrow(false, [&] {
-        const auto& c = qov::connection();
-        if (c.current.usbFlag == 0) return true;
-        if (!c.current.overlappedUsbFlag) {
-            // The empty terminator matches after the first request: one
-            // chunk at most is read and dropped.
-            qov::usbReadJudge(c.current.handle, "", 300);
+    return qov::noThrow([&] {
+        qov::noThrow(false, [&] {
+            const auto& c = qov::connection();
+            if (c.current.usbFlag == 0) return true;
+            if (!c.current.overlappedUsbFlag) {
+                // The empty terminator matches after the first request: one
+                // chunk at most is read and dropped.
+                qov::usbReadJudge(c.current.handle, "", 300);
+                return true;
+            }
+            qov::drainOverlappedUsb(c.current.handle);
             return true;
-        }
-        qov::drainOverlappedUsb(c.current.handle);
-        return true;
+        });
     });
 }
 

@@ -3,7 +3,7 @@
 #include <cstring>
 
 #include "connections/connection_record.h"
-#include "connections/export_guard.h"
+#include "export_guard.h"
 #include "connections/usb_discovery.h"
 #include "qovlib.h"
 #include "reading/receive_state.h"
@@ -11,23 +11,22 @@
 #include "sending/socket_send.h"
 
 int comportprinterrestart(void) {
-    qov::noThrow(0, [&] {
+    return qov::noThrow(1, [&] {
         qov::zeroReceiveBuffer();
         qov::receiveState().usbCount = 0;
         char restart[] = "\x1b!R\n";
         ComportSendData(restart);
-        return 0;
+        return 1;
     });
-    return 1;
 }
 
 int ethernetprinterrestart(void) {
-    qov::noThrow(false, [] {
+    return qov::noThrow(1, [] {
         char restart[200] = {};
         std::memcpy(restart, "\x1b!R\n", 4);
-        return qov::sending::sendAll(qov::connection().networkSocket, restart, 4);
+        qov::sending::sendAll(qov::connection().networkSocket, restart, 4);
+        return 1;
     });
-    return 1;
 }
 
 int usbprinterrestart(void) {

@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "connections/connection_record.h"
-#include "connections/export_guard.h"
+#include "export_guard.h"
 #include "qovlib.h"
 
 namespace qov {

@@ -3,7 +3,7 @@
 // connections opened for overlapped I/O.
 #include <cstring>
 
-#include "connections/export_guard.h"
+#include "export_guard.h"
 #include "qovlib.h"
 #include "reading/read_request.h"
 #include "reading/readers.h"

@@ -4,7 +4,7 @@
 #include <string>
 
 #include "connections/connection_record.h"
-#include "connections/export_guard.h"
+#include "export_guard.h"
 #include "sending/send_route.h"
 #include "sending/text_encoding.h"
 
@@ -25,9 +25,9 @@ bool recordLength(const std::string& utf8) {
 }  // namespace qov::sending
 
 int sendcommandutf8(const char* text) {
-    using namespace qov::sending;
-    if (text == nullptr) return 0;
-    return qov::noThrow(0, [&] {
+    return qov::noThrow<int>(0, [&]() -> int {
+        using namespace qov::sending;
+        if (text == nullptr) return 0;
         std::string utf8;
         if (!ansiToUtf8(text, utf8) || !recordLength(utf8)) return 0;
         if (qov::connection().connectionOpenFlag == 0) return 0;
@@ -37,9 +37,9 @@ int sendcommandutf8(const char* text) {
 }
 
 int sendcommandutf8_mult(int slot, char* text) {
-    using namespace qov::sending;
-    if (!qov::validSlot(slot) || text == nullptr) return 0;
-    return qov::noThrow(0, [&] {
+    return qov::noThrow<int>(0, [&]() -> int {
+        using namespace qov::sending;
+        if (!qov::validSlot(slot) || text == nullptr) return 0;
         std::string utf8;
         if (!ansiToUtf8(text, utf8) || !recordLength(utf8)) return 0;
         return deliver(sharedSlotRoute(slot), kSlotCommandOrder, utf8.data(),
@@ -49,10 +49,10 @@ int sendcommandutf8_mult(int slot, char* text) {
 
 // Wide text goes out as UTF-8, like the other encoded sends.
 int sendcommandUnicode(wchar_t* text) {
-    using namespace qov::sending;
-    if (text == nullptr) return 0;
-    if (qov::connection().connectionOpenFlag == 0) return 0;
-    return qov::noThrow(0, [&] {
+    return qov::noThrow<int>(0, [&]() -> int {
+        using namespace qov::sending;
+        if (text == nullptr) return 0;
+        if (qov::connection().connectionOpenFlag == 0) return 0;
         std::string utf8;
         if (!utf16ToUtf8(wideToUtf16(text), utf8) || !recordLength(utf8)) return 0;
         return deliver(currentRoute(), kCommandOrder, utf8.data(),
