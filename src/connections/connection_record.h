@@ -76,6 +76,10 @@ inline bool validSlot(int n) { return n >= 1 && n <= 5; }
 // The "Printing..." document every spooler open starts.
 constexpr const char* kDocumentName = "Printing...";
 
+// Starts the "Printing..." document and its page on a printer just opened
+// into `slot`, and sets its spooler flag.
+void startSpoolerDocument(SlotFields& slot);
+
 // Ends the page and the document of a spooler printer and closes it, so
 // that what was written prints and the handle is released.
 void endSpoolerDocument(Handle printer);

@@ -8,12 +8,6 @@
 
 namespace qov {
 
-void endSpoolerDocument(Handle printer) {
-    os().endPagePrinter(printer);
-    os().endDocPrinter(printer);
-    os().closePrinter(printer);
-}
-
 namespace {
 
 // Closes the first open transport of the current connection. The open

@@ -23,14 +23,6 @@ bool isOneOf(const std::string& name, const char* const (&names)[N]) {
     return false;
 }
 
-// Starts the "Printing..." document and its page on a printer just opened.
-// Neither result is checked: the printer handle is what makes the open.
-void startSpoolerDocument(SlotFields& slot) {
-    slot.printJobId = os().startDocPrinter(slot.handle, kDocumentName);
-    os().startPagePrinter(slot.handle);
-    slot.spoolerFlag = 1;
-}
-
 int openUsbBranch(ConnectionRecord& c) {
     UsbSearchRecord search;
     discoverLastUsbDevice(search);

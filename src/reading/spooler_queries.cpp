@@ -46,16 +46,6 @@ int driverStatus(const char* name) {
     }
 }
 
-// Starts the "Printing..." document and its page on the current spooler
-// handle and marks the connection open.
-void startSpoolerJob() {
-    auto& c = connection();
-    c.current.printJobId = os().startDocPrinter(c.current.handle, kDocumentName);
-    os().startPagePrinter(c.current.handle);
-    c.current.spoolerFlag = 1;
-    c.connectionOpenFlag = 1;
-}
-
 // Opens a spooler printer by name into the current connection's handle.
 bool openSpoolerPrinter(const char* name) {
     auto& c = connection();
@@ -69,7 +59,8 @@ const char* driverPortName(const char* name) {
     if (!name) return kCannotFind;
     connection().portName = name;
     if (!openSpoolerPrinter(connection().portName.c_str())) return kCannotFind;
-    startSpoolerJob();
+    startSpoolerDocument(connection().current);
+    connection().connectionOpenFlag = 1;
     std::string port;
     if (!os().printerPortName(connection().current.handle, port)) port.clear();
     return keepForever(port);
@@ -105,7 +96,8 @@ int comparePort(const char* portName) {
     if (startOver(port.c_str(), printers)) match = printerOnPort(printers, port);
     if (match) {
         if (!openSpoolerPrinter(match->printerName.c_str())) return -1;
-        startSpoolerJob();
+        startSpoolerDocument(connection().current);
+        connection().connectionOpenFlag = 1;
         return 1;
     }
     os().messageBox(port.c_str(), kErrorCaption, Icon::Warning);
