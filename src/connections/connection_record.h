@@ -76,6 +76,10 @@ inline bool validSlot(int n) { return n >= 1 && n <= 5; }
 // The "Printing..." document every spooler open starts.
 constexpr const char* kDocumentName = "Printing...";
 
+// Forgets the spooler, LPT, USB and COM transports of the current
+// connection and marks it closed; the opens by name call it after closeport.
+void clearTransportFlags(ConnectionRecord& c);
+
 // Starts the "Printing..." document and its page on a printer just opened
 // into `slot`, and sets its spooler flag.
 void startSpoolerDocument(SlotFields& slot);

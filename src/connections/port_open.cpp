@@ -87,11 +87,7 @@ int openPortImpl(const char* name) {
     ConnectionRecord& c = connection();
     closeport();
     c.current.overlappedUsbFlag = 0;
-    c.current.spoolerFlag = 0;
-    c.parallelFlag = 0;
-    c.current.usbFlag = 0;
-    c.serialFlag = 0;
-    c.connectionOpenFlag = 0;
+    clearTransportFlags(c);
     c.portName = name;
 
     // The spooler sees the name exactly as the caller wrote it.

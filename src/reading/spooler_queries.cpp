@@ -71,11 +71,7 @@ const char* driverPortName(const char* name) {
 bool startOver(const char* portName, std::vector<PrinterEntry>& printers) {
     closeport();
     auto& c = connection();
-    c.current.spoolerFlag = 0;
-    c.parallelFlag = 0;
-    c.current.usbFlag = 0;
-    c.serialFlag = 0;
-    c.connectionOpenFlag = 0;
+    clearTransportFlags(c);
     c.portName = portName;
     return os().enumPrinters(printers);
 }
