@@ -1,5 +1,6 @@
 // printer_PNGLogo_NORMAL: a decoded one-bit picture stored in the printer as
-// a logo, the definition handed back to the caller.
+// a logo, the definition handed back to the caller. The element that prints
+// a stored logo on a form (printer_Logo) is in forms/image_elements.cpp.
 #include "qovlib.h"
 
 #include <cstdlib>

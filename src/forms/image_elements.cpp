@@ -1,6 +1,9 @@
 // Logo elements: a reference by name to a logo already stored in the
 // printer. printer_Logo builds the same element with LF line ends and hands
-// the caller a copy.
+// the caller a copy. It lives here, not with printer_PNGLogo_NORMAL
+// (formatters/logo_export.cpp), because like QOVA_PrintImage it adds an
+// element to a form and sends nothing; the logo export stores a picture in
+// the printer.
 #include "export_guard.h"
 #include "forms/element_text.h"
 #include "forms/form_output.h"
