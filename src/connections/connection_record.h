@@ -17,7 +17,7 @@ struct SlotFields {
     Handle handle = 0;
     int spoolerFlag = 0;
     int usbFlag = 0;
-    std::uint8_t overlappedUsbFlag = 0;
+    int overlappedUsbFlag = 0;
     std::uint32_t printJobId = 0;
 };
 

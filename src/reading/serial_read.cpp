@@ -9,7 +9,7 @@
 
 namespace qov {
 
-bool ComportReadUntilText(const char* terminator, std::uint32_t waitMs,
+bool comportReadUntilText(const char* terminator, std::uint32_t waitMs,
                           std::uint32_t delayBefore, std::uint32_t delayAfter) {
     auto& rs = receiveState();
     const Handle port = connection().current.handle;

@@ -70,7 +70,7 @@ bool usbReadJudge(Handle h, const char* terminator, std::uint32_t waitMs) {
     }
 }
 
-bool UsbReadUntilTextAsync(Handle h, const char* terminator, std::uint32_t waitMs,
+bool usbReadUntilTextAsync(Handle h, const char* terminator, std::uint32_t waitMs,
                            std::uint32_t delayBefore, std::uint32_t delayAfter) {
     auto& rs = receiveState();
     zeroReceiveBuffer();
