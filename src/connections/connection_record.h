@@ -18,7 +18,6 @@ struct SlotFields {
     int spoolerFlag = 0;
     int usbFlag = 0;
     int overlappedUsbFlag = 0;
-    std::uint32_t printJobId = 0;
 };
 
 struct SlotNetwork {
@@ -33,8 +32,8 @@ struct ConnectionRecord {
     // The name given to the last open by name. Holds names of any length.
     std::string portName;
 
-    // Current connection; slot 1 aliases handle, spooler, USB, overlapped
-    // USB flag and print job id (see slotFields()).
+    // Current connection; slot 1 aliases handle, spooler, USB and overlapped
+    // USB flag (see slotFields()).
     SlotFields current;
     int parallelFlag = 0;
     int serialFlag = 0;
@@ -54,8 +53,6 @@ struct ConnectionRecord {
 
     // Every command send copies its text here first; it grows as needed.
     std::string sendCopy;
-    std::uint32_t sendLength = 0;
-    std::uint32_t bytesWritten = 0;
 
     // Slots 2..5 (index 0 and 1 unused: slot 1 is `current`).
     SlotFields slots[6];

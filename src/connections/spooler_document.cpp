@@ -7,7 +7,7 @@ namespace qov {
 
 // Neither result is checked: the printer handle is what makes the open.
 void startSpoolerDocument(SlotFields& slot) {
-    slot.printJobId = os().startDocPrinter(slot.handle, kDocumentName);
+    os().startDocPrinter(slot.handle, kDocumentName);
     os().startPagePrinter(slot.handle);
     slot.spoolerFlag = 1;
 }

@@ -13,7 +13,6 @@ int sendBlock(const char* data, int length, const SendStyle& style) {
     if (connection().connectionOpenFlag == 0) return 0;
     const auto size = static_cast<std::uint32_t>(length);
     if (size > kMaxSendLength) return 0;
-    connection().sendLength = size;
     return deliver(currentRoute(), kBinaryOrder, data, size, style);
 }
 

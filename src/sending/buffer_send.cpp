@@ -69,8 +69,9 @@ int ComportSendData(char* text) {
         if (text == nullptr) return 0;
         const std::size_t length = std::strlen(text);
         if (length > kMaxSendLength) return 0;
-        qov::ConnectionRecord& c = qov::connection();
-        c.sendLength = static_cast<std::uint32_t>(length);
-        return writeSerial(c.current.handle, text, c.sendLength, SerialWait::OwnEvent) ? 1 : 0;
+        return writeSerial(qov::connection().current.handle, text,
+                           static_cast<std::uint32_t>(length), SerialWait::OwnEvent)
+                   ? 1
+                   : 0;
     });
 }
