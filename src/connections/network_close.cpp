@@ -3,8 +3,8 @@
 #include <cstdint>
 
 #include "connections/connection_record.h"
-#include "export_guard.h"
 #include "connections/network_close.h"
+#include "export_guard.h"
 #include "platform/platform.h"
 #include "qovlib.h"
 

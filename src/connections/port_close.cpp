@@ -1,7 +1,7 @@
 // closeport and closeportmult.
 #include "connections/connection_record.h"
-#include "export_guard.h"
 #include "connections/network_close.h"
+#include "export_guard.h"
 #include "platform/platform.h"
 #include "qovlib.h"
 #include "reading/receive_state.h"

@@ -3,9 +3,9 @@
 #include <string>
 
 #include "connections/connection_record.h"
-#include "export_guard.h"
 #include "connections/port_name.h"
 #include "connections/usb_discovery.h"
+#include "export_guard.h"
 #include "platform/platform.h"
 #include "qovlib.h"
 

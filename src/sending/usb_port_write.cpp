@@ -5,8 +5,8 @@
 #include <cstring>
 #include <string>
 
-#include "export_guard.h"
 #include "connections/usb_discovery.h"
+#include "export_guard.h"
 #include "sending/transport_write.h"
 
 namespace {
