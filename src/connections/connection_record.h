@@ -77,6 +77,10 @@ constexpr const char* kDocumentName = "Printing...";
 // connection and marks it closed; the opens by name call it after closeport.
 void clearTransportFlags(ConnectionRecord& c);
 
+// Opens the spooler printer `name` into the current connection's handle and
+// sets its spooler flag when it opened. True when it opened.
+bool openSpoolerPrinter(ConnectionRecord& c, const char* name);
+
 // Starts the "Printing..." document and its page on a printer just opened
 // into `slot`, and sets its spooler flag.
 void startSpoolerDocument(SlotFields& slot);
@@ -84,6 +88,10 @@ void startSpoolerDocument(SlotFields& slot);
 // Ends the page and the document of a spooler printer and closes it, so
 // that what was written prints and the handle is released.
 void endSpoolerDocument(Handle printer);
+
+// Tells the user that `name` names no printer nor port (two warning boxes)
+// and marks the current connection closed and not on the spooler.
+void refusePrinterName(ConnectionRecord& c, const char* name);
 
 // Closes the port event if one is held, and forgets it, so that it is never
 // closed twice.

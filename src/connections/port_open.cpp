@@ -91,9 +91,7 @@ int openPortImpl(const char* name) {
     c.portName = name;
 
     // The spooler sees the name exactly as the caller wrote it.
-    c.current.handle = os().openPrinter(c.portName.c_str());
-    c.current.spoolerFlag = c.current.handle != kNullHandle ? 1 : 0;
-    if (c.current.spoolerFlag) {
+    if (openSpoolerPrinter(c, c.portName.c_str())) {
         startSpoolerDocument(c.current);
         c.connectionOpenFlag = 1;
         return 0;
@@ -104,11 +102,7 @@ int openPortImpl(const char* name) {
     if (isOneOf(c.portName, kLptNames)) return openLptBranch(c);
     if (isOneOf(c.portName, kComNames)) return openComBranch(c);
 
-    os().messageBox(name, "Error Message", Icon::Warning);
-    os().messageBox("Can't Find Printer Driver, Please check Driver Name", "Error Message",
-                    Icon::Warning);
-    c.current.spoolerFlag = 0;
-    c.connectionOpenFlag = 0;
+    refusePrinterName(c, name);
     return 1;
 }
 

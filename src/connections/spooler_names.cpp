@@ -14,9 +14,6 @@ namespace qov {
 
 namespace {
 
-constexpr const char kNotFoundBoxText[] = "Can't Find Printer Driver, Please check Driver Name";
-constexpr const char kErrorCaption[] = "Error Message";
-
 // Texts handed out for the life of the process: one copy per distinct
 // text, so repeated calls do not grow memory and every pointer stays valid.
 const char* keepForever(const std::string& text) {
@@ -24,19 +21,11 @@ const char* keepForever(const std::string& text) {
     return kept.insert(text).first->c_str();
 }
 
-// Opens a spooler printer by name into the current connection's handle.
-bool openSpoolerPrinter(const char* name) {
-    auto& c = connection();
-    c.current.handle = os().openPrinter(name);
-    c.current.spoolerFlag = c.current.handle != kNullHandle ? 1 : 0;
-    return c.current.spoolerFlag == 1;
-}
-
 const char* driverPortName(const char* name) {
     static const char kCannotFind[] = "cannot find printer";
     if (!name) return kCannotFind;
     connection().portName = name;
-    if (!openSpoolerPrinter(connection().portName.c_str())) return kCannotFind;
+    if (!openSpoolerPrinter(connection(), connection().portName.c_str())) return kCannotFind;
     startSpoolerDocument(connection().current);
     connection().connectionOpenFlag = 1;
     std::string port;
@@ -69,16 +58,12 @@ int comparePort(const char* portName) {
     const PrinterEntry* match = nullptr;
     if (startOver(port.c_str(), printers)) match = printerOnPort(printers, port);
     if (match) {
-        if (!openSpoolerPrinter(match->printerName.c_str())) return -1;
+        if (!openSpoolerPrinter(connection(), match->printerName.c_str())) return -1;
         startSpoolerDocument(connection().current);
         connection().connectionOpenFlag = 1;
         return 1;
     }
-    os().messageBox(port.c_str(), kErrorCaption, Icon::Warning);
-    os().messageBox(kNotFoundBoxText, kErrorCaption, Icon::Warning);
-    auto& c = connection();
-    c.current.spoolerFlag = 0;
-    c.connectionOpenFlag = 0;
+    refusePrinterName(connection(), port.c_str());
     return 0;
 }
 
@@ -109,7 +94,7 @@ const char* returnDriver(const char* portName) {
     const PrinterEntry* match = printerOnPort(printers, port);
     if (!match) return kFailed;
     // Opened only: no document, and the connection stays closed for sends.
-    if (!openSpoolerPrinter(match->printerName.c_str())) return kFailed;
+    if (!openSpoolerPrinter(connection(), match->printerName.c_str())) return kFailed;
     return keepForever(printerNameAsUtf8(match->printerName));
 }
 
