@@ -21,10 +21,7 @@ void drainOverlappedUsb(Handle h) {
     zeroReceiveBuffer();
     rs.usbCount = 0;
     os().sleep(50);
-    closeReadEvent();
-    rs.readOverlapped = Overlapped{};
-    rs.readOverlapped.event = os().createEvent(false, false);
-    if (rs.readOverlapped.event == kNullHandle) return;
+    if (!renewReadEvent()) return;
 
     for (;;) {
         os().sleep(300);
@@ -54,13 +51,9 @@ char clearSerialInput() {
     const auto& c = connection();
     if (c.serialFlag == 0) return 0;
     const Handle port = c.current.handle;
-    for (;;) {
-        closeReadEvent();
-        rs.readOverlapped = Overlapped{};
-        rs.readOverlapped.event = os().createEvent(false, false);
-        std::memset(rs.serialChunk, 0, sizeof rs.serialChunk);
-        if (rs.readOverlapped.event != kNullHandle) break;
+    while (!renewReadEvent()) {
     }
+    std::memset(rs.serialChunk, 0, sizeof rs.serialChunk);
     for (;;) {
         ReadRequest request = issueRead(port, rs.serialChunk, kReadChunkSize, rs.readOverlapped);
         std::uint32_t count = request.count;

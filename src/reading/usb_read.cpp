@@ -76,11 +76,9 @@ bool usbReadUntilTextAsync(Handle h, const char* terminator, std::uint32_t waitM
     zeroReceiveBuffer();
     rs.usbCount = 0;
     os().sleep(50);
-    closeReadEvent();  // the previous read's event, if one is still held
-    rs.readOverlapped = Overlapped{};
-    rs.readOverlapped.event = os().createEvent(false, false);
+    const bool haveEvent = renewReadEvent();
     std::memset(rs.usbChunk, 0, sizeof rs.usbChunk);
-    if (rs.readOverlapped.event == kNullHandle) return false;
+    if (!haveEvent) return false;
     const std::int64_t quietLimit = quietSeconds(waitMs);
     std::int64_t quietSince = os().calendarSeconds();
 
