@@ -142,27 +142,23 @@ bool onCallerHandle(void* handle, F&& reader) {
 }  // namespace
 
 bool UsbReadData(void* handle, bool) {
-    return qov::noThrow<bool>(false, [&]() -> bool {
-        return onCallerHandle(handle, qov::usbReadData);
-    });
+    return qov::noThrow(false, [&] { return onCallerHandle(handle, qov::usbReadData); });
 }
+
 bool UsbReadData_mult(void* handle, bool) {
-    return qov::noThrow<bool>(false, [&]() -> bool {
-        return onCallerHandle(handle, qov::usbReadDataMult);
-    });
+    return qov::noThrow(false, [&] { return onCallerHandle(handle, qov::usbReadDataMult); });
 }
+
 bool UsbReadStatus(void* handle, bool) {
-    return qov::noThrow<bool>(false, [&]() -> bool {
-        return onCallerHandle(handle, qov::usbReadStatus);
-    });
+    return qov::noThrow(false, [&] { return onCallerHandle(handle, qov::usbReadStatus); });
 }
+
 bool UsbReadStatusDataToBuffer(void* handle, bool) {
     return qov::noThrow<bool>(false, [&]() -> bool {
         return onCallerHandle(handle, qov::usbReadStatusDataToBuffer);
     });
 }
+
 bool UsbReadDataToBuffer(void* handle, bool) {
-    return qov::noThrow<bool>(false, [&]() -> bool {
-        return onCallerHandle(handle, qov::usbReadDataToBuffer);
-    });
+    return qov::noThrow(false, [&] { return onCallerHandle(handle, qov::usbReadDataToBuffer); });
 }
