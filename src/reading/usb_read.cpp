@@ -25,6 +25,30 @@ std::int64_t quietSeconds(std::uint32_t waitMs) {
 // this pause, so that the quiet limit is reached by waiting, not by asking
 // in a tight loop.
 constexpr std::uint32_t kEmptyReadPauseMs = 50;
+
+// How long a read loop has heard nothing, against its quiet limit.
+class QuietWatch {
+public:
+    explicit QuietWatch(std::uint32_t waitMs)
+        : limit_(quietSeconds(waitMs)), since_(os().calendarSeconds()) {}
+
+    // After a request of `count` bytes issued at `issuedAt`: true when the
+    // device has now been quiet for the limit. An empty request within its
+    // own second is followed by a pause when `pause` is set.
+    bool quietTooLong(std::uint32_t count, std::int64_t issuedAt, bool pause) {
+        if (count > 0) {
+            since_ = os().calendarSeconds();
+            return false;
+        }
+        if (os().calendarSeconds() - since_ >= limit_) return true;
+        if (pause && os().calendarSeconds() == issuedAt) os().sleep(kEmptyReadPauseMs);
+        return false;
+    }
+
+private:
+    std::int64_t limit_;
+    std::int64_t since_;
+};
 }  // namespace
 
 bool usbReadJudge(Handle h, const char* terminator, std::uint32_t waitMs) {
@@ -38,8 +62,7 @@ bool usbReadJudge(Handle h, const char* terminator, std::uint32_t waitMs) {
     if (!event) return false;
     ov.event = event.get();
 
-    const std::int64_t quietLimit = quietSeconds(waitMs);
-    std::int64_t quietSince = os().calendarSeconds();
+    QuietWatch quiet(waitMs);
 
     for (;;) {
         const std::int64_t issuedAt = os().calendarSeconds();
@@ -59,13 +82,7 @@ bool usbReadJudge(Handle h, const char* terminator, std::uint32_t waitMs) {
         case SearchResult::NotFound:
             break;
         }
-        if (count > 0) {
-            quietSince = os().calendarSeconds();
-        } else if (os().calendarSeconds() - quietSince >= quietLimit) {
-            return true;
-        } else if (os().calendarSeconds() == issuedAt) {
-            os().sleep(kEmptyReadPauseMs);
-        }
+        if (quiet.quietTooLong(count, issuedAt, true)) return true;
         std::memset(rs.usbChunk, 0, sizeof rs.usbChunk);
     }
 }
@@ -79,8 +96,7 @@ bool usbReadUntilTextAsync(Handle h, const char* terminator, std::uint32_t waitM
     const bool haveEvent = renewReadEvent();
     std::memset(rs.usbChunk, 0, sizeof rs.usbChunk);
     if (!haveEvent) return false;
-    const std::int64_t quietLimit = quietSeconds(waitMs);
-    std::int64_t quietSince = os().calendarSeconds();
+    QuietWatch quiet(waitMs);
 
     // The caller's delays already space the requests out.
     const bool paced = delayBefore != 0 || delayAfter != 0;
@@ -106,13 +122,9 @@ bool usbReadUntilTextAsync(Handle h, const char* terminator, std::uint32_t waitM
         case SearchResult::NotFound:
             break;
         }
-        if (count > 0) {
-            quietSince = os().calendarSeconds();
-        } else if (os().calendarSeconds() - quietSince >= quietLimit) {
+        if (quiet.quietTooLong(count, issuedAt, !paced)) {
             rs.replyText = kTimeOutText;
             return true;
-        } else if (!paced && os().calendarSeconds() == issuedAt) {
-            os().sleep(kEmptyReadPauseMs);
         }
         std::memset(rs.usbChunk, 0, sizeof rs.usbChunk);
     }
