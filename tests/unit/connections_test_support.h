@@ -9,7 +9,7 @@
 
 #include "connections/connection_record.h"
 #include "connections/usb_discovery.h"
-#include "platform/sim/sim.h"
+#include "sim.h"
 
 namespace conn_test {
 

@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "connections/usb_discovery.h"
-#include "platform/sim/sim.h"
+#include "sim.h"
 #include "qovlib.h"
 
 namespace fmt_test {

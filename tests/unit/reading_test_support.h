@@ -11,7 +11,7 @@
 
 #include "connections/connection_record.h"
 #include "connections/usb_discovery.h"
-#include "platform/sim/sim.h"
+#include "sim.h"
 #include "qovlib.h"
 #include "reading/receive_state.h"
 

@@ -13,7 +13,7 @@
 
 #include "connections/connection_record.h"
 #include "connections/usb_discovery.h"
-#include "platform/sim/sim.h"
+#include "sim.h"
 #include "qovlib.h"
 
 namespace sending_test {

@@ -4,7 +4,7 @@
 #include <cstring>
 #include <string>
 
-#include "platform/sim/sim.h"
+#include "sim.h"
 
 using namespace qov;
 using namespace qov::sim;

@@ -1,7 +1,7 @@
 // Code-page conversions of the simulated OS: Windows-1252 and UTF-8 to and
 // from UTF-16, with the semantics of MultiByteToWideChar and
 // WideCharToMultiByte (no flags, no default character).
-#include "platform/sim/sim_codepage.h"
+#include "sim_codepage.h"
 
 #include <cstring>
 

@@ -1,5 +1,5 @@
 // The simulated operating system of the unit tests (see sim.h).
-#include "platform/sim/sim.h"
+#include "sim.h"
 
 #include <algorithm>
 #include <cctype>
@@ -10,7 +10,7 @@
 
 #include "library_state.h"
 #include "platform/like_pattern.h"
-#include "platform/sim/sim_codepage.h"
+#include "sim_codepage.h"
 
 namespace qov::sim {
 
