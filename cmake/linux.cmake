@@ -59,8 +59,17 @@ set_property(TARGET qovlib APPEND PROPERTY LINK_DEPENDS ${QOV_VERSION_SCRIPT})
 # The simulated operating system of the unit tests (test code: tests/sim).
 set(QOV_SIM_SOURCES
   src/platform/like_pattern.cpp
+  tests/sim/sim_clock.cpp
   tests/sim/sim_codepage.cpp
-  tests/sim/sim_platform.cpp)
+  tests/sim/sim_console.cpp
+  tests/sim/sim_events.cpp
+  tests/sim/sim_files.cpp
+  tests/sim/sim_script.cpp
+  tests/sim/sim_serial.cpp
+  tests/sim/sim_sockets.cpp
+  tests/sim/sim_spooler.cpp
+  tests/sim/sim_usb.cpp
+  tests/sim/sim_world.cpp)
 add_library(qov_sim STATIC ${QOV_SIM_SOURCES} $<TARGET_OBJECTS:qovcore>)
 target_link_libraries(qov_sim PUBLIC qov_headers)
 # The simulation's header is reached by its name, wherever it lives.
