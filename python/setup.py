@@ -6,6 +6,7 @@ wheel is tagged py3-none-<platform>: no Python extension, but a native
 library for one platform.
 """
 import os
+import re
 import shutil
 from pathlib import Path
 
@@ -15,6 +16,15 @@ from wheel.bdist_wheel import bdist_wheel
 
 HERE = Path(__file__).resolve().parent
 DEFAULT_LIBRARY = HERE.parent / "build" / "linux" / "libqovlib.so"
+
+
+def library_version() -> str:
+    """The library's version, from project(VERSION) of the top CMakeLists.txt (its one home)."""
+    text = (HERE.parent / "CMakeLists.txt").read_text(encoding="utf-8")
+    match = re.search(r"project\(\s*qovlib\s+VERSION\s+([0-9][0-9.]*)", text)
+    if not match:
+        raise SystemExit("no project(qovlib VERSION ...) in the top CMakeLists.txt")
+    return match.group(1)
 
 
 class BuildPyWithLibrary(build_py):
@@ -28,6 +38,9 @@ class BuildPyWithLibrary(build_py):
         target = Path(self.build_lib) / "qovlib" / "libqovlib.so"
         shutil.copyfile(source.resolve(), target)
         os.chmod(target, 0o755)
+        # The version as the library writes it ("2.03"; the wheel's name normalises it).
+        (Path(self.build_lib) / "qovlib" / "_version.py").write_text(
+            f'version = "{library_version()}"\n', encoding="utf-8")
 
 
 class LibraryDistribution(Distribution):
@@ -42,4 +55,4 @@ class PlatformWheel(bdist_wheel):
         return "py3", "none", platform
 
 
-setup(distclass=LibraryDistribution, cmdclass={"build_py": BuildPyWithLibrary, "bdist_wheel": PlatformWheel})
+setup(version=library_version(), distclass=LibraryDistribution, cmdclass={"build_py": BuildPyWithLibrary, "bdist_wheel": PlatformWheel})

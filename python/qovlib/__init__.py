@@ -29,7 +29,10 @@ from .logo import Logo, logo_from_image
 from .rendering import find_qovpreview, preview
 from .printer import Printer, current
 
-__version__ = "2.03"
+try:  # written into the wheel from the library's one version
+    from ._version import version as __version__
+except ImportError:  # running from the source tree
+    __version__ = "unknown"
 
 __all__ = [
     "LOCK", "Printer", "current", "Form", "Barcode", "CODE_PAGES", "Logo", "logo_from_image", "preview",

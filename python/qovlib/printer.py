@@ -70,14 +70,18 @@ class Printer:
 
         The two sockets read differently, as the library defines them:
 
-        - blocking (the default): send and receive time-outs of 1 s. A read
-          during which the printer sends nothing for a second fails with
-          :class:`ReadError`, and so does every later read on this connection
-          until the next open (the library's socket error flag);
+        - blocking (the default): send and receive time-outs of 1 s. A
+          receive that waits its second in vain ends the read with
+          :class:`ReadTimeout` when the read's limit is reached in that
+          round; otherwise the next round turns it into the library's socket
+          error flag: :class:`ReadError`, and so for every later read on this
+          connection until the next open;
         - non-blocking: the connect waits at most 5 s; a read polls every
           100 ms until its time limit and then raises :class:`ReadTimeout`.
-          Each send is one non-blocking send: what the socket cannot take at
-          once is lost (fine for forms and commands, not for large images).
+
+        On both, a send waits until the printer has taken every byte; it gives
+        up (:class:`SendError`) when the connection fails or the printer takes
+        no byte for 30 s.
 
         Raises :class:`OpenError` (a ``ConnectionError``) when the connection
         cannot be made.
@@ -150,7 +154,9 @@ class Printer:
         ``sendBinaryData`` (``sendBinaryDataNoCRLF``) exactly as given, NUL
         bytes included (pass ``text.encode("utf-8")`` to send UTF-8).
         Raises :class:`SendError` when the library had no transport to hand
-        them to. The library cannot see whether the printer took them.
+        them to, or (on a network connection) when the connection failed or
+        the printer took no byte for 30 s. On the other transports the
+        library cannot see whether the printer took them.
         """
         with _state.LOCK:
             self._require_open()

@@ -123,6 +123,8 @@ class TestConversions:
     def test_library_owned_texts_and_small_results(self):
         assert exports.QOVA_GetDllVersion() == b"Halvendorm DLL version 1.00b1"
         assert exports.dllversion() == b"2.03"
+        # The package carries the version of the library it bundles, written as the library writes it.
+        assert qovlib.__version__.encode() == exports.dllversion()
         assert exports.QOVA_SETSENSOR(-1) == b"!QOV_SETUP\r\nCONFIG-SETMENU;-1;mediasensor\r\nQOV_END\r\n"
         assert exports.Serial_ClearBuffer() == 0  # a C char, as an int
         assert exports.printer_font_binary(1, 2, 3, 4, b"AB") == b"ALPHA\r\n1;2;3;4;*AB*\r\nSTOP"
