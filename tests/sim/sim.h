@@ -141,7 +141,7 @@ enum : int {
 //   opened overlapped makes a synchronous read (its event is set after).
 // - Synchronous reads: a File reads content at the handle's position; LPT
 //   returns the chunk readable now or 0 bytes; USB returns the next chunk
-//   when it arrives (the clock advances to it), or 0 bytes after 1000 ms when
+//   when it arrives (the clock advances to it), or 0 bytes after 5000 ms (the USB wait) when
 //   none is scripted; COM waits for the next chunk at most
 //   readTotalConstant + readTotalMultiplier * size ms, or readInterval ms
 //   when both totals are 0 (not at all when readInterval is 0xFFFFFFFF; with

@@ -17,6 +17,10 @@ namespace qov::sim {
 
 constexpr std::uint64_t kNever = UINT64_MAX;
 
+// A synchronous USB read with nothing to read ends empty after this wait, as
+// on the real backends.
+constexpr std::uint64_t kUsbReadWaitMs = 5000;
+
 // Windows status values kept in Overlapped::internal.
 constexpr std::uintptr_t kStatusSuccess = 0;
 constexpr std::uintptr_t kStatusPending = 0x103;
@@ -275,7 +279,7 @@ struct SimPlatform::Impl {
                 self.advance(next - self.now_);
                 st = readState(ep, self.now_);
             } else if (d.kind == DeviceKind::Usb) {
-                self.advance(1000);  // nothing scripted: the read interval
+                self.advance(kUsbReadWaitMs);  // nothing scripted: the USB wait
             } else if (limit == kNever) {
                 log("wait forever");
             } else {
