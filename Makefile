@@ -29,7 +29,7 @@ posix-tests: build build-asan
 	ctest --preset linux -L posix
 	ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 ctest --preset linux-asan -L posix
 
-test: deps unit-tests posix-tests fuzz-smoke wine-tests python-tests docs package-tests source-lists
+test: deps unit-tests posix-tests fuzz-smoke wine-tests python-tests docs package-tests source-lists export-guards
 
 # The Python package: the wheel (bundling libqovlib.so) built with Debian's
 # python3-build, installed in a fresh venv, its pytest suite against qovemu,
@@ -82,6 +82,11 @@ package: build dll
 # import libraries under Wine.
 package-tests: package
 	@bash scripts/package_tests.sh
+
+# Every export's body starts with the exception guard.
+.PHONY: export-guards
+export-guards:
+	@bash scripts/check_guards.sh
 
 # Every tracked source is in some build file's list (the lists are explicit).
 .PHONY: source-lists

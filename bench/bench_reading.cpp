@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "connections/connection_record.h"
-#include "platform/sim/sim.h"
+#include "sim.h"
 #include "qovlib.h"
 
 namespace {

@@ -56,15 +56,24 @@ set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS ${CMAKE_SOURCE_DI
 target_link_options(qovlib PRIVATE -Wl,--version-script=${QOV_VERSION_SCRIPT})
 set_property(TARGET qovlib APPEND PROPERTY LINK_DEPENDS ${QOV_VERSION_SCRIPT})
 
-# The simulated operating system of the unit tests.
+# The simulated operating system of the unit tests (test code: tests/sim).
 set(QOV_SIM_SOURCES
   src/platform/like_pattern.cpp
-  src/platform/sim/sim_codepage.cpp
-  src/platform/sim/sim_platform.cpp)
+  tests/sim/sim_clock.cpp
+  tests/sim/sim_codepage.cpp
+  tests/sim/sim_console.cpp
+  tests/sim/sim_events.cpp
+  tests/sim/sim_files.cpp
+  tests/sim/sim_script.cpp
+  tests/sim/sim_serial.cpp
+  tests/sim/sim_sockets.cpp
+  tests/sim/sim_spooler.cpp
+  tests/sim/sim_usb.cpp
+  tests/sim/sim_world.cpp)
 add_library(qov_sim STATIC ${QOV_SIM_SOURCES} $<TARGET_OBJECTS:qovcore>)
 target_link_libraries(qov_sim PUBLIC qov_headers)
 # The simulation's header is reached by its name, wherever it lives.
-target_include_directories(qov_sim PUBLIC src/platform/sim)
+target_include_directories(qov_sim PUBLIC tests/sim)
 
 # The label renderer and its CLI (before the emulator, which draws with it).
 add_subdirectory(tools/qovrender)

@@ -14,7 +14,7 @@
 
 #include "fuzz_check.h"
 #include "fuzz_input.h"
-#include "platform/sim/sim.h"
+#include "sim.h"
 #include "qovlib.h"
 
 namespace {

@@ -12,7 +12,7 @@
 
 #include "formatters/logo_conversion.h"
 #include "fuzz_check.h"
-#include "platform/sim/sim.h"
+#include "sim.h"
 #include "qovlib.h"
 
 namespace {

@@ -21,7 +21,7 @@
 #include "connections/usb_discovery.h"
 #include "fuzz_check.h"
 #include "fuzz_input.h"
-#include "platform/sim/sim.h"
+#include "sim.h"
 #include "qovlib.h"
 #include "reading/receive_state.h"
 

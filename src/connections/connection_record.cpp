@@ -16,6 +16,14 @@ void closePortEvent() {
     }
 }
 
+void clearTransportFlags(ConnectionRecord& c) {
+    c.current.spoolerFlag = 0;
+    c.parallelFlag = 0;
+    c.current.usbFlag = 0;
+    c.serialFlag = 0;
+    c.connectionOpenFlag = 0;
+}
+
 void resetConnectionState() { g_connection = ConnectionRecord{}; }
 
 }  // namespace qov

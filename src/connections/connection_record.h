@@ -17,8 +17,7 @@ struct SlotFields {
     Handle handle = 0;
     int spoolerFlag = 0;
     int usbFlag = 0;
-    std::uint8_t overlappedUsbFlag = 0;
-    std::uint32_t printJobId = 0;
+    int overlappedUsbFlag = 0;
 };
 
 struct SlotNetwork {
@@ -33,8 +32,8 @@ struct ConnectionRecord {
     // The name given to the last open by name. Holds names of any length.
     std::string portName;
 
-    // Current connection; slot 1 aliases handle, spooler, USB, overlapped
-    // USB flag and print job id (see slotFields()).
+    // Current connection; slot 1 aliases handle, spooler, USB and overlapped
+    // USB flag (see slotFields()).
     SlotFields current;
     int parallelFlag = 0;
     int serialFlag = 0;
@@ -54,8 +53,6 @@ struct ConnectionRecord {
 
     // Every command send copies its text here first; it grows as needed.
     std::string sendCopy;
-    std::uint32_t sendLength = 0;
-    std::uint32_t bytesWritten = 0;
 
     // Slots 2..5 (index 0 and 1 unused: slot 1 is `current`).
     SlotFields slots[6];
@@ -76,9 +73,25 @@ inline bool validSlot(int n) { return n >= 1 && n <= 5; }
 // The "Printing..." document every spooler open starts.
 constexpr const char* kDocumentName = "Printing...";
 
+// Forgets the spooler, LPT, USB and COM transports of the current
+// connection and marks it closed; the opens by name call it after closeport.
+void clearTransportFlags(ConnectionRecord& c);
+
+// Opens the spooler printer `name` into the current connection's handle and
+// sets its spooler flag when it opened. True when it opened.
+bool openSpoolerPrinter(ConnectionRecord& c, const char* name);
+
+// Starts the "Printing..." document and its page on a printer just opened
+// into `slot`, and sets its spooler flag.
+void startSpoolerDocument(SlotFields& slot);
+
 // Ends the page and the document of a spooler printer and closes it, so
 // that what was written prints and the handle is released.
 void endSpoolerDocument(Handle printer);
+
+// Tells the user that `name` names no printer nor port (two warning boxes)
+// and marks the current connection closed and not on the spooler.
+void refusePrinterName(ConnectionRecord& c, const char* name);
 
 // Closes the port event if one is held, and forgets it, so that it is never
 // closed twice.

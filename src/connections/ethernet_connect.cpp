@@ -3,7 +3,7 @@
 #include <cstdint>
 
 #include "connections/connection_record.h"
-#include "connections/export_guard.h"
+#include "export_guard.h"
 #include "platform/platform.h"
 #include "qovlib.h"
 #include "reading/receive_state.h"
@@ -111,18 +111,24 @@ int openEthernetMultImpl(int slot, const char* address, int port) {
 // A null address connects nothing and changes nothing.
 
 int openethernet(const char* address, int port) {
-    if (address == nullptr) return 1;
-    return qov::noThrow(1, [&] { return qov::openEthernetImpl(address, port); });
+    return qov::noThrow<int>(1, [&]() -> int {
+        if (address == nullptr) return 1;
+        return qov::openEthernetImpl(address, port);
+    });
 }
 
 int openethernet_async(const char* address, int port) {
-    if (address == nullptr) return 1;
-    return qov::noThrow(1, [&] { return qov::openEthernetAsyncImpl(address, port); });
+    return qov::noThrow<int>(1, [&]() -> int {
+        if (address == nullptr) return 1;
+        return qov::openEthernetAsyncImpl(address, port);
+    });
 }
 
 // The port travels in the pointer argument's own value, never dereferenced.
 int openethernetmult(int slot, char* address, int* port) {
-    if (address == nullptr) return 1;
-    const auto portValue = static_cast<int>(reinterpret_cast<std::uintptr_t>(port) & 0xFFFFu);
-    return qov::noThrow(1, [&] { return qov::openEthernetMultImpl(slot, address, portValue); });
+    return qov::noThrow<int>(1, [&]() -> int {
+        if (address == nullptr) return 1;
+        const auto portValue = static_cast<int>(reinterpret_cast<std::uintptr_t>(port) & 0xFFFFu);
+        return qov::openEthernetMultImpl(slot, address, portValue);
+    });
 }

@@ -3,8 +3,8 @@
 #include <cstdint>
 
 #include "connections/connection_record.h"
-#include "connections/export_guard.h"
 #include "connections/network_close.h"
+#include "export_guard.h"
 #include "platform/platform.h"
 #include "qovlib.h"
 
@@ -50,8 +50,8 @@ int closeethernetport(int delay) {
 }
 
 int closeethernetportmult(int slot, int delay) {
-    if (!qov::validSlot(slot)) return 0;
-    return qov::noThrow(1, [&] {
+    return qov::noThrow<int>(1, [&]() -> int {
+        if (!qov::validSlot(slot)) return 0;
         qov::os().sleep(qov::delayMs(delay));
         qov::closeSlotSocket(slot);
         return 1;

@@ -1,18 +1,12 @@
 // closeport and closeportmult.
 #include "connections/connection_record.h"
-#include "connections/export_guard.h"
 #include "connections/network_close.h"
+#include "export_guard.h"
 #include "platform/platform.h"
 #include "qovlib.h"
 #include "reading/receive_state.h"
 
 namespace qov {
-
-void endSpoolerDocument(Handle printer) {
-    os().endPagePrinter(printer);
-    os().endDocPrinter(printer);
-    os().closePrinter(printer);
-}
 
 namespace {
 

@@ -3,9 +3,9 @@
 #include <string>
 
 #include "connections/connection_record.h"
-#include "connections/export_guard.h"
 #include "connections/port_name.h"
 #include "connections/usb_discovery.h"
+#include "export_guard.h"
 #include "platform/platform.h"
 #include "qovlib.h"
 
@@ -21,14 +21,6 @@ bool isOneOf(const std::string& name, const char* const (&names)[N]) {
         if (name == candidate) return true;
     }
     return false;
-}
-
-// Starts the "Printing..." document and its page on a printer just opened.
-// Neither result is checked: the printer handle is what makes the open.
-void startSpoolerDocument(SlotFields& slot) {
-    slot.printJobId = os().startDocPrinter(slot.handle, kDocumentName);
-    os().startPagePrinter(slot.handle);
-    slot.spoolerFlag = 1;
 }
 
 int openUsbBranch(ConnectionRecord& c) {
@@ -95,17 +87,11 @@ int openPortImpl(const char* name) {
     ConnectionRecord& c = connection();
     closeport();
     c.current.overlappedUsbFlag = 0;
-    c.current.spoolerFlag = 0;
-    c.parallelFlag = 0;
-    c.current.usbFlag = 0;
-    c.serialFlag = 0;
-    c.connectionOpenFlag = 0;
+    clearTransportFlags(c);
     c.portName = name;
 
     // The spooler sees the name exactly as the caller wrote it.
-    c.current.handle = os().openPrinter(c.portName.c_str());
-    c.current.spoolerFlag = c.current.handle != kNullHandle ? 1 : 0;
-    if (c.current.spoolerFlag) {
+    if (openSpoolerPrinter(c, c.portName.c_str())) {
         startSpoolerDocument(c.current);
         c.connectionOpenFlag = 1;
         return 0;
@@ -116,11 +102,7 @@ int openPortImpl(const char* name) {
     if (isOneOf(c.portName, kLptNames)) return openLptBranch(c);
     if (isOneOf(c.portName, kComNames)) return openComBranch(c);
 
-    os().messageBox(name, "Error Message", Icon::Warning);
-    os().messageBox("Can't Find Printer Driver, Please check Driver Name", "Error Message",
-                    Icon::Warning);
-    c.current.spoolerFlag = 0;
-    c.connectionOpenFlag = 0;
+    refusePrinterName(c, name);
     return 1;
 }
 
@@ -175,16 +157,22 @@ int openPortMultImpl(int slot, const char* name) {
 // A null name opens nothing and changes nothing.
 
 int openport(const char* name) {
-    if (name == nullptr) return 1;
-    return qov::noThrow(1, [&] { return qov::openPortImpl(name); });
+    return qov::noThrow<int>(1, [&]() -> int {
+        if (name == nullptr) return 1;
+        return qov::openPortImpl(name);
+    });
 }
 
 int openport_async(const char* name) {
-    if (name == nullptr) return 1;
-    return qov::noThrow(1, [&] { return qov::openPortAsyncImpl(name); });
+    return qov::noThrow<int>(1, [&]() -> int {
+        if (name == nullptr) return 1;
+        return qov::openPortAsyncImpl(name);
+    });
 }
 
 int openportmult(int slot, char* name) {
-    if (name == nullptr) return 0;
-    return qov::noThrow(0, [&] { return qov::openPortMultImpl(slot, name); });
+    return qov::noThrow<int>(0, [&]() -> int {
+        if (name == nullptr) return 0;
+        return qov::openPortMultImpl(slot, name);
+    });
 }

@@ -3,7 +3,7 @@
 #include <cstdint>
 
 #include "connections/connection_record.h"
-#include "connections/export_guard.h"
+#include "export_guard.h"
 #include "platform/platform.h"
 #include "qovlib.h"
 
@@ -57,9 +57,9 @@ char g_openComResult[] = "1";
 // "1", and sends to the invalid handle have no effect. A null name opens
 // nothing.
 char* opencomport(char* name) {
-    using namespace qov;
-    if (name == nullptr) return g_openComResult;
-    return noThrow(g_openComResult, [&] {
+    return qov::noThrow<char*>(qov::g_openComResult, [&]() -> char* {
+        using namespace qov;
+        if (name == nullptr) return g_openComResult;
         ConnectionRecord& c = connection();
         c.current.handle = openComOverlapped(name);
         SerialState state;
@@ -73,9 +73,9 @@ char* opencomport(char* name) {
 // Uses a handle of its own and closes it again, so whatever connection holds
 // the device handle keeps it.
 int SetRS232(char* name, int baud, int parity, int dataBits, int stopBits) {
-    using namespace qov;
-    if (name == nullptr) return 1;
-    return noThrow(1, [&] {
+    return qov::noThrow<int>(1, [&]() -> int {
+        using namespace qov;
+        if (name == nullptr) return 1;
         const Handle h = openComOverlapped(name);
         rewriteLineState(h, connection().serialSettings, [&](SerialState& s) {
             applyChoices(s, baud, parity, dataBits, stopBits);
@@ -86,8 +86,8 @@ int SetRS232(char* name, int baud, int parity, int dataBits, int stopBits) {
 }
 
 int comportdefault(void) {
-    using namespace qov;
-    return noThrow(1, [] {
+    return qov::noThrow<int>(1, [&]() -> int {
+        using namespace qov;
         SerialState state;
         rewriteLineState(connection().current.handle, state, applyFixedParameters);
         return 1;

@@ -3,9 +3,9 @@
 #include <string>
 
 #include "connections/connection_record.h"
-#include "connections/export_guard.h"
 #include "connections/port_name.h"
 #include "connections/usb_discovery.h"
+#include "export_guard.h"
 #include "platform/platform.h"
 #include "qovlib.h"
 
@@ -99,13 +99,17 @@ int openUsbPortMultImpl(int slot) {
 // Slots outside 1..5 and a null text open nothing: result 1.
 
 int openport_usbid(int slot, const char* id) {
-    if (id == nullptr) return 1;
-    return qov::noThrow(1, [&] { return qov::openUsbIdImpl(slot, id, false); });
+    return qov::noThrow<int>(1, [&]() -> int {
+        if (id == nullptr) return 1;
+        return qov::openUsbIdImpl(slot, id, false);
+    });
 }
 
 int openport_usbid_async(int slot, const char* id) {
-    if (id == nullptr) return 1;
-    return qov::noThrow(1, [&] { return qov::openUsbIdImpl(slot, id, true); });
+    return qov::noThrow<int>(1, [&]() -> int {
+        if (id == nullptr) return 1;
+        return qov::openUsbIdImpl(slot, id, true);
+    });
 }
 
 int openusbportmult(int slot) {

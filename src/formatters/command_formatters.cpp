@@ -4,7 +4,7 @@
 // connection is not checked: without one the text is still returned.
 #include "qovlib.h"
 
-#include "connections/export_guard.h"
+#include "export_guard.h"
 #include "formatters/result_buffer.h"
 
 using qov::ResultBuffer;
@@ -20,52 +20,54 @@ char* sent(char* text) {
 }  // namespace
 
 char* download_format(const char* name) {
-    static ResultBuffer buffer;
-    return qov::noThrow<char*>(nullptr, [&] {
+    return qov::noThrow<char*>(nullptr, [&]() -> char* {
+        static ResultBuffer buffer;
         return sent(buffer.format("%s%s;%s;%s", "~", "CREATE", textOrEmpty(name), "X"));
     });
 }
 
 char* download_format_define(const char* prefix, const char* name) {
-    static ResultBuffer buffer;
-    return qov::noThrow<char*>(nullptr, [&] {
+    return qov::noThrow<char*>(nullptr, [&]() -> char* {
+        static ResultBuffer buffer;
         return sent(
             buffer.format("%s%s;%s;%s", textOrEmpty(prefix), "CREATE", textOrEmpty(name), "X"));
     });
 }
 
 char* printer_label(const char* name, int count) {
-    static ResultBuffer buffer;
-    return qov::noThrow<char*>(nullptr, [&] {
+    return qov::noThrow<char*>(nullptr, [&]() -> char* {
+        static ResultBuffer buffer;
         return sent(buffer.format("END%s%s;%s;%d%s%s", "\r\n", "~EXECUTE", textOrEmpty(name), count,
                                   "\r\n", "~NORMAL"));
     });
 }
 
 char* printer_label_define(const char* prefix, const char* name, int count) {
-    static ResultBuffer buffer;
-    const char* p = textOrEmpty(prefix);
-    return qov::noThrow<char*>(nullptr, [&] {
+    return qov::noThrow<char*>(nullptr, [&]() -> char* {
+        static ResultBuffer buffer;
+        const char* p = textOrEmpty(prefix);
         return sent(buffer.format("END%s%s%s;%s;%d%s%s%s", "\r\n", p, "EXECUTE", textOrEmpty(name),
                                   count, "\r\n", p, "NORMAL"));
     });
 }
 
 char* printer_dpi(int dpi) {
-    static ResultBuffer buffer;
-    return qov::noThrow<char*>(nullptr,
-                               [&] { return sent(buffer.format("SCALE;DOT;%d;%d", dpi, dpi)); });
+    return qov::noThrow<char*>(nullptr, [&]() -> char* {
+        static ResultBuffer buffer;
+        return sent(buffer.format("SCALE;DOT;%d;%d", dpi, dpi));
+    });
 }
 
 char* printer_codepage(const char* codepage) {
-    static ResultBuffer buffer;
-    return qov::noThrow<char*>(
-        nullptr, [&] { return sent(buffer.format("ISET;'%s'", textOrEmpty(codepage))); });
+    return qov::noThrow<char*>(nullptr, [&]() -> char* {
+        static ResultBuffer buffer;
+        return sent(buffer.format("ISET;'%s'", textOrEmpty(codepage)));
+    });
 }
 
 char* printer_external_font(const char* name, const char* symset) {
-    static ResultBuffer buffer;
-    return qov::noThrow<char*>(nullptr, [&] {
+    return qov::noThrow<char*>(nullptr, [&]() -> char* {
+        static ResultBuffer buffer;
         return sent(
             buffer.format("FONT;NAME %s;SYMSET '%s'", textOrEmpty(name), textOrEmpty(symset)));
     });
@@ -73,8 +75,8 @@ char* printer_external_font(const char* name, const char* symset) {
 
 char* printer_internal_font(const char* face, const char* bold, const char* slant,
                             const char* symset) {
-    static ResultBuffer buffer;
-    return qov::noThrow<char*>(nullptr, [&] {
+    return qov::noThrow<char*>(nullptr, [&]() -> char* {
+        static ResultBuffer buffer;
         return sent(buffer.format("FONT;FACE %s;BOLD %s;SLANT %s;SYMSET '%s'", textOrEmpty(face),
                                   textOrEmpty(bold), textOrEmpty(slant), textOrEmpty(symset)));
     });
@@ -99,33 +101,39 @@ char* twoByteText(ResultBuffer& buffer, int p1, int p2, int p3, int p4, const ch
 }  // namespace
 
 char* printer_font(int p1, int p2, int p3, int p4, const char* text) {
-    static ResultBuffer buffer;
-    return qov::noThrow<char*>(nullptr, [&] { return alphaText(buffer, p1, p2, p3, p4, text); });
+    return qov::noThrow<char*>(nullptr, [&]() -> char* {
+        static ResultBuffer buffer;
+        return alphaText(buffer, p1, p2, p3, p4, text);
+    });
 }
 
 // The text comes as bytes ending at the first zero byte, whatever the
 // pointer's type says.
 char* printer_font_binary(int p1, int p2, int p3, int p4, unsigned int* text) {
-    static ResultBuffer buffer;
-    return qov::noThrow<char*>(nullptr, [&] {
+    return qov::noThrow<char*>(nullptr, [&]() -> char* {
+        static ResultBuffer buffer;
         return alphaText(buffer, p1, p2, p3, p4, reinterpret_cast<const char*>(text));
     });
 }
 
 char* printer_font_twobyte(int p1, int p2, int p3, int p4, const char* text) {
-    static ResultBuffer buffer;
-    return qov::noThrow<char*>(nullptr, [&] { return twoByteText(buffer, p1, p2, p3, p4, text); });
+    return qov::noThrow<char*>(nullptr, [&]() -> char* {
+        static ResultBuffer buffer;
+        return twoByteText(buffer, p1, p2, p3, p4, text);
+    });
 }
 
 char* printer_font_twobyte_binary(int p1, int p2, int p3, int p4, const char* text) {
-    static ResultBuffer buffer;
-    return qov::noThrow<char*>(nullptr, [&] { return twoByteText(buffer, p1, p2, p3, p4, text); });
+    return qov::noThrow<char*>(nullptr, [&]() -> char* {
+        static ResultBuffer buffer;
+        return twoByteText(buffer, p1, p2, p3, p4, text);
+    });
 }
 
 char* printer_barcode(const char* p1, const char* p2, const char* p3, int p4, int p5,
                       const char* data) {
-    static ResultBuffer buffer;
-    return qov::noThrow<char*>(nullptr, [&] {
+    return qov::noThrow<char*>(nullptr, [&]() -> char* {
+        static ResultBuffer buffer;
         return sent(buffer.format("BARCODE%s%s;%s;%s;%d;%d;*%s*%s%s", "\r\n", textOrEmpty(p1),
                                   textOrEmpty(p2), textOrEmpty(p3), p4, p5, textOrEmpty(data),
                                   "\r\n", "STOP"));
@@ -134,8 +142,8 @@ char* printer_barcode(const char* p1, const char* p2, const char* p3, int p4, in
 
 char* printer_barcode_humanredable(const char* p1, const char* p2, const char* p3, int p4, int p5,
                                    const char* data) {
-    static ResultBuffer buffer;
-    return qov::noThrow<char*>(nullptr, [&] {
+    return qov::noThrow<char*>(nullptr, [&]() -> char* {
+        static ResultBuffer buffer;
         return sent(buffer.format("BARCODE%s%s;%s;%s;%d;%d;*%s*%s%s%s%s", "\r\n", textOrEmpty(p1),
                                   textOrEmpty(p2), textOrEmpty(p3), p4, p5, textOrEmpty(data),
                                   "\r\n", "PDF", "\r\n", "STOP"));
@@ -143,32 +151,32 @@ char* printer_barcode_humanredable(const char* p1, const char* p2, const char* p
 }
 
 char* printer_box(int p1, int p2, int p3, int p4, int p5) {
-    static ResultBuffer buffer;
-    return qov::noThrow<char*>(nullptr, [&] {
+    return qov::noThrow<char*>(nullptr, [&]() -> char* {
+        static ResultBuffer buffer;
         return sent(
             buffer.format("BOX%s%d;%d;%d;%d;%d%s%s", "\r\n", p1, p2, p3, p4, p5, "\r\n", "STOP"));
     });
 }
 
 char* printer_diagonal(int p1, int p2, int p3, int p4, int p5) {
-    static ResultBuffer buffer;
-    return qov::noThrow<char*>(nullptr, [&] {
+    return qov::noThrow<char*>(nullptr, [&]() -> char* {
+        static ResultBuffer buffer;
         return sent(
             buffer.format("DIAG%s%d;%d;%d;%d;%d%s%s", "\r\n", p1, p2, p3, p4, p5, "\r\n", "STOP"));
     });
 }
 
 char* printer_horizontal(int p1, int p2, int p3, int p4, int p5) {
-    static ResultBuffer buffer;
-    return qov::noThrow<char*>(nullptr, [&] {
+    return qov::noThrow<char*>(nullptr, [&]() -> char* {
+        static ResultBuffer buffer;
         return sent(
             buffer.format("HORZ%s%d;%d;%d;%d;%d%s%s", "\r\n", p1, p2, p3, p4, p5, "\r\n", "STOP"));
     });
 }
 
 char* printer_vertical(int p1, int p2, int p3, int p4, int p5) {
-    static ResultBuffer buffer;
-    return qov::noThrow<char*>(nullptr, [&] {
+    return qov::noThrow<char*>(nullptr, [&]() -> char* {
+        static ResultBuffer buffer;
         return sent(
             buffer.format("VERT%s%d;%d;%d;%d;%d%s%s", "\r\n", p1, p2, p3, p4, p5, "\r\n", "STOP"));
     });
@@ -177,8 +185,8 @@ char* printer_vertical(int p1, int p2, int p3, int p4, int p5) {
 // The tag length goes after "RFWTAG;" and again at the start of the field
 // line; the data is a number written between the stars.
 char* printer_RFID_write(int length, const char* format, int data) {
-    static ResultBuffer buffer;
-    return qov::noThrow<char*>(nullptr, [&] {
+    return qov::noThrow<char*>(nullptr, [&]() -> char* {
+        static ResultBuffer buffer;
         return sent(buffer.format("RFWTAG;%d,EPC%s%d;%s;*%d*%s%s", length, "\r\n", length,
                                   textOrEmpty(format), data, "\r\n", "STOP"));
     });

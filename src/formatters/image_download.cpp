@@ -9,7 +9,7 @@
 #include <string>
 
 #include "connections/connection_record.h"
-#include "connections/export_guard.h"
+#include "export_guard.h"
 #include "sending/transport_write.h"
 
 namespace qov {

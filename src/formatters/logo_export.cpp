@@ -1,12 +1,13 @@
 // printer_PNGLogo_NORMAL: a decoded one-bit picture stored in the printer as
-// a logo, the definition handed back to the caller.
+// a logo, the definition handed back to the caller. The element that prints
+// a stored logo on a form (printer_Logo) is in forms/image_elements.cpp.
 #include "qovlib.h"
 
 #include <cstdlib>
 #include <cstring>
 #include <string>
 
-#include "connections/export_guard.h"
+#include "export_guard.h"
 #include "formatters/logo_conversion.h"
 
 namespace {
@@ -27,9 +28,11 @@ char* storeLogo(const char* picture, const char* name, int height, int width) {
 // `height` rows. Without a name, or without the picture of rows that it
 // has, there is nothing to store; a picture of no rows needs no bytes.
 char* printer_PNGLogo_NORMAL(const char* picture, const char* name, int height, int width) {
-    if (name == nullptr) return nullptr;
-    const bool hasRows = height > 0 && qov::logoRowBytes(width) > 0;
-    if (picture == nullptr && hasRows) return nullptr;
-    // No memory for the definition: nothing was sent.
-    return qov::noThrow<char*>(nullptr, [&] { return storeLogo(picture, name, height, width); });
+    return qov::noThrow<char*>(nullptr, [&]() -> char* {
+        if (name == nullptr) return nullptr;
+        const bool hasRows = height > 0 && qov::logoRowBytes(width) > 0;
+        if (picture == nullptr && hasRows) return nullptr;
+        // No memory for the definition: nothing was sent.
+        return storeLogo(picture, name, height, width);
+    });
 }

@@ -2,7 +2,7 @@
 // row of the barcode settings table as it stands at this call.
 #include <cstring>
 
-#include "connections/export_guard.h"
+#include "export_guard.h"
 #include "forms/element_text.h"
 #include "forms/form_workspace.h"
 #include "forms/keyword_tables.h"
@@ -20,8 +20,8 @@ const char* rotationKeyword(const std::string& text) {
 }  // namespace
 
 int QOVA_PrintBarcode(int form, int kind, int f1, int f2, const char* data) {
-    if (kind < 0 || kind >= qov::kBarcodeKinds || data == nullptr) return 1;
-    return qov::noThrow(1, [&] {
+    return qov::noThrow<int>(1, [&]() -> int {
+        if (kind < 0 || kind >= qov::kBarcodeKinds || data == nullptr) return 1;
         const auto& row = qov::formWorkspace().barcode[kind];
         auto given = [&](int column) { return row[column].given == 1; };
 

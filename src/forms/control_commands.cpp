@@ -5,7 +5,7 @@
 
 #include <cstdio>
 
-#include "connections/export_guard.h"
+#include "export_guard.h"
 #include "reading/reply_search.h"
 
 namespace {
@@ -71,14 +71,17 @@ const char* QOVA_BLINEDETECT_Mult(int slot) {
 
 // The value is not checked; the printer judges it.
 const char* QOVA_SETSENSOR(int value) {
-    static char buffer[kSensorBufferSize];
-    return qov::noThrow<const char*>(nullptr, [&] { return sent(sensorText(buffer, value)); });
+    return qov::noThrow<const char*>(nullptr, [&]() -> const char* {
+        static char buffer[kSensorBufferSize];
+        return sent(sensorText(buffer, value));
+    });
 }
 
 const char* QOVA_SETSENSOR_Mult(int slot, int value) {
-    static char buffer[kSensorBufferSize];
-    return qov::noThrow<const char*>(nullptr,
-                                     [&] { return sentOn(slot, sensorText(buffer, value)); });
+    return qov::noThrow<const char*>(nullptr, [&]() -> const char* {
+        static char buffer[kSensorBufferSize];
+        return sentOn(slot, sensorText(buffer, value));
+    });
 }
 
 const char* QOVA_RFIDAUTOCALIBRATION(void) {

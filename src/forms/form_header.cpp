@@ -1,6 +1,6 @@
 // QOVA_CreateForm: the header of a new form, from the settings of this
 // moment (later setup calls only affect later forms).
-#include "connections/export_guard.h"
+#include "export_guard.h"
 #include "forms/element_text.h"
 #include "forms/form_workspace.h"
 #include "forms/keyword_tables.h"
@@ -58,8 +58,8 @@ std::string composeHeader(const FormWorkspace& ws, const char* name) {
 }  // namespace
 
 int QOVA_CreateForm(const char* name) {
-    if (name == nullptr) return -1;
-    return qov::noThrow(-1, [&] {
+    return qov::noThrow<int>(-1, [&]() -> int {
+        if (name == nullptr) return -1;
         auto& ws = qov::formWorkspace();
         qov::Form form{name, composeHeader(ws, name)};
         ws.forms.push_back(std::move(form));  // strong guarantee: no form is half added

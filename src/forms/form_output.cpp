@@ -1,6 +1,6 @@
 // The complete text of a form (its entry and the closing END, ~EXECUTE and
 // ~NORMAL lines) and QOVA_GetFormData.
-#include "connections/export_guard.h"
+#include "export_guard.h"
 #include "forms/form_output.h"
 
 #include <cstdlib>
@@ -70,6 +70,8 @@ char* newFormBlock(int form) {
 }  // namespace qov
 
 char* QOVA_GetFormData(int form) {
-    if (!qov::formExists(form)) return nullptr;
-    return qov::noThrow<char*>(nullptr, [&] { return qov::newFormBlock(form); });
+    return qov::noThrow<char*>(nullptr, [&]() -> char* {
+        if (!qov::formExists(form)) return nullptr;
+        return qov::newFormBlock(form);
+    });
 }

@@ -1,6 +1,6 @@
 // Form printing: the complete text of a form goes to the printer as UTF-8,
 // and the caller gets the text as composed (still in the ANSI code page).
-#include "connections/export_guard.h"
+#include "export_guard.h"
 #include "forms/element_text.h"
 #include "forms/form_output.h"
 #include "qovlib.h"
@@ -12,7 +12,7 @@ namespace {
 template <class Send>
 char* printForm(int form, Send&& send) {
     if (!qov::formExists(form)) return nullptr;
-    char* block = qov::noThrow<char*>(nullptr, [&] { return qov::newFormBlock(form); });
+    char* block = qov::newFormBlock(form);
     if (block != nullptr) send(block);
     return block;
 }
@@ -20,9 +20,13 @@ char* printForm(int form, Send&& send) {
 }  // namespace
 
 char* QOVA_PrintForm(int form) {
-    return printForm(form, [](char* text) { sendcommandutf8(text); });
+    return qov::noThrow<char*>(nullptr, [&]() -> char* {
+        return printForm(form, [](char* text) { sendcommandutf8(text); });
+    });
 }
 
 char* QOVA_PrintForm_Mult(int slot, int form) {
-    return printForm(form, [slot](char* text) { sendcommandutf8_mult(slot, text); });
+    return qov::noThrow<char*>(nullptr, [&]() -> char* {
+        return printForm(form, [slot](char* text) { sendcommandutf8_mult(slot, text); });
+    });
 }

@@ -1,5 +1,6 @@
 #include "forms/form_workspace.h"
 
+#include "export_guard.h"
 #include "qovlib.h"
 
 namespace qov {
@@ -19,6 +20,11 @@ void resetFormWorkspace() {
 
 }  // namespace qov
 
-void QOVA_DLLinit(void) { qov::resetFormWorkspace(); }
+void QOVA_DLLinit(void) {
+    return qov::noThrow([] { qov::resetFormWorkspace(); });
+}
 
-void QOVA_DLLexit(void) {}
+// Nothing to release: the workspace lives for the process.
+void QOVA_DLLexit(void) {
+    return qov::noThrow([] {});
+}

@@ -2,7 +2,7 @@
 // (fields from the arguments).
 #include <cstdint>
 
-#include "connections/export_guard.h"
+#include "export_guard.h"
 #include "forms/element_text.h"
 #include "forms/form_workspace.h"
 #include "qovlib.h"
@@ -27,10 +27,10 @@ void fieldLine(const qov::RfidField& field, qov::ElementText& e) {
 }  // namespace
 
 int QOVA_WriteRFID(int form, const char* lock, const char* tagHeader) {
-    if (lock == nullptr || tagHeader == nullptr) return 1;
-    const auto& fields = qov::formWorkspace().rfid;
-    if (fields.empty()) return 1;
-    return qov::noThrow(1, [&] {
+    return qov::noThrow<int>(1, [&]() -> int {
+        if (lock == nullptr || tagHeader == nullptr) return 1;
+        const auto& fields = qov::formWorkspace().rfid;
+        if (fields.empty()) return 1;
         qov::ElementText lines;
         // The total wraps like the printer's own 32-bit sum instead of
         // overflowing.
@@ -49,8 +49,8 @@ int QOVA_WriteRFID(int form, const char* lock, const char* tagHeader) {
 
 int QOVA_VerifyRFID(int form, const char* unlock, const char* tagHeader, int fieldLength,
                     const char* format) {
-    if (unlock == nullptr || tagHeader == nullptr || format == nullptr) return 1;
-    return qov::noThrow(1, [&] {
+    return qov::noThrow<int>(1, [&]() -> int {
+        if (unlock == nullptr || tagHeader == nullptr || format == nullptr) return 1;
         qov::ElementText e;
         e << "RFRTAG;";
         if (*unlock != '\0') e << "UNLOCK" << unlock << ";";

@@ -2,7 +2,7 @@
 // QOVA_PrintBarcode, QOVA_WriteRFID and the form output read later.
 #include <cstring>
 
-#include "connections/export_guard.h"
+#include "export_guard.h"
 #include "forms/element_text.h"
 #include "forms/form_workspace.h"
 #include "forms/keyword_tables.h"
@@ -36,40 +36,46 @@ int matchWord(const char* text, const char* const* words, const int* values, int
 }  // namespace
 
 int QOVA_JobSetup(int type, int value) {
-    auto& ws = formWorkspace();
-    if (type == 0) {
-        for (int& job : ws.job) job = qov::kNotSet;
+    return qov::noThrow<int>(1, [&]() -> int {
+        auto& ws = formWorkspace();
+        if (type == 0) {
+            for (int& job : ws.job) job = qov::kNotSet;
+            return 0;
+        }
+        if (!jobValueAccepted(type, value)) return 1;
+        ws.job[type - 1] = value;
         return 0;
-    }
-    if (!jobValueAccepted(type, value)) return 1;
-    ws.job[type - 1] = value;
-    return 0;
+    });
 }
 
 int QOVA_FormSetup(int type, int value) {
-    if (value < 1) return 1;
-    auto& ws = formWorkspace();
-    if (type == 1) {
-        ws.formFirst = value;
-        return 0;
-    }
-    if (type == 2) {
-        ws.formSecond = value;
-        return 0;
-    }
-    return 1;
+    return qov::noThrow<int>(1, [&]() -> int {
+        if (value < 1) return 1;
+        auto& ws = formWorkspace();
+        if (type == 1) {
+            ws.formFirst = value;
+            return 0;
+        }
+        if (type == 2) {
+            ws.formSecond = value;
+            return 0;
+        }
+        return 1;
+    });
 }
 
 int QOVA_Scale(int first, int second) {
-    auto& ws = formWorkspace();
-    ws.scaleFirst = first;
-    ws.scaleSecond = second;
-    return 0;
+    return qov::noThrow<int>(1, [&]() -> int {
+        auto& ws = formWorkspace();
+        ws.scaleFirst = first;
+        ws.scaleSecond = second;
+        return 0;
+    });
 }
 
 int QOVA_FontSetup(int type, const char* text) {
-    if (text == nullptr) return 1;
-    return qov::noThrow(1, [&] {
+    return qov::noThrow<int>(1, [&]() -> int {
+        if (text == nullptr) return 1;
         auto& ws = formWorkspace();
         switch (type) {
         case 0:
@@ -102,15 +108,15 @@ int QOVA_FontSetup(int type, const char* text) {
 }
 
 int QOVA_SetBarcode(int kind, int column, const char* text) {
-    if (kind < 0 || kind >= qov::kBarcodeKinds || column < 0 || column >= qov::kBarcodeColumns)
-        return 1;
-    auto& row = formWorkspace().barcode[kind];
-    if (column == 0) {
-        for (auto& cell : row) cell = qov::BarcodeCell{};
-        return 0;
-    }
-    if (text == nullptr) return 1;
-    return qov::noThrow(1, [&] {
+    return qov::noThrow<int>(1, [&]() -> int {
+        if (kind < 0 || kind >= qov::kBarcodeKinds || column < 0 || column >= qov::kBarcodeColumns)
+            return 1;
+        auto& row = formWorkspace().barcode[kind];
+        if (column == 0) {
+            for (auto& cell : row) cell = qov::BarcodeCell{};
+            return 0;
+        }
+        if (text == nullptr) return 1;
         row[column].text = text;  // assigned first: a failed copy leaves the cell as it was
         row[column].given = 1;
         return 0;
@@ -119,8 +125,8 @@ int QOVA_SetBarcode(int kind, int column, const char* text) {
 
 int QOVA_SetupRFID(int fieldLength, unsigned char increment, const char* format, int step,
                    const char* data) {
-    if (format == nullptr || data == nullptr) return 1;
-    return qov::noThrow(1, [&] {
+    return qov::noThrow<int>(1, [&]() -> int {
+        if (format == nullptr || data == nullptr) return 1;
         formWorkspace().rfid.push_back(qov::RfidField{fieldLength, format, increment, step, data});
         return 0;
     });

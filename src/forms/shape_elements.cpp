@@ -1,6 +1,6 @@
 // Boxes and straight lines. Numbers pass through unchanged; the points of a
 // line are written in the order given, never sorted.
-#include "connections/export_guard.h"
+#include "export_guard.h"
 #include "forms/element_text.h"
 #include "qovlib.h"
 

@@ -4,7 +4,7 @@
 
 #include <string>
 
-#include "connections/export_guard.h"
+#include "export_guard.h"
 #include "platform/platform.h"
 #include "sending/text_encoding.h"
 
@@ -43,9 +43,8 @@ void showAndSave(const wchar_t* text) {
 
 // Failures to open or write the file are not reported: the result is 0.
 int savetotext(wchar_t* text) {
-    qov::noThrow(0, [&] {
+    return qov::noThrow(0, [&] {
         qov::showAndSave(text);
         return 0;
     });
-    return 0;
 }

@@ -3,8 +3,8 @@
 #include <cstring>
 
 #include "connections/connection_record.h"
-#include "connections/export_guard.h"
 #include "connections/usb_discovery.h"
+#include "export_guard.h"
 #include "qovlib.h"
 #include "reading/read_request.h"
 #include "reading/receive_state.h"

@@ -12,7 +12,7 @@ namespace {
 bool isSocketFailure(int error) { return error != 0 && error != kWsaWouldBlock; }
 }  // namespace
 
-bool EthernetReadUntilText(const char* terminator, std::int64_t limitSeconds) {
+bool ethernetReadUntilText(const char* terminator, std::int64_t limitSeconds) {
     auto& rs = receiveState();
     const Socket socket = connection().networkSocket;
     rs.networkCount = 0;

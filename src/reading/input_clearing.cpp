@@ -3,7 +3,7 @@
 #include <cstring>
 
 #include "connections/connection_record.h"
-#include "connections/export_guard.h"
+#include "export_guard.h"
 #include "qovlib.h"
 #include "reading/read_request.h"
 #include "reading/readers.h"
@@ -21,10 +21,7 @@ void drainOverlappedUsb(Handle h) {
     zeroReceiveBuffer();
     rs.usbCount = 0;
     os().sleep(50);
-    closeReadEvent();
-    rs.readOverlapped = Overlapped{};
-    rs.readOverlapped.event = os().createEvent(false, false);
-    if (rs.readOverlapped.event == kNullHandle) return;
+    if (!renewReadEvent()) return;
 
     for (;;) {
         os().sleep(300);
@@ -54,13 +51,9 @@ char clearSerialInput() {
     const auto& c = connection();
     if (c.serialFlag == 0) return 0;
     const Handle port = c.current.handle;
-    for (;;) {
-        closeReadEvent();
-        rs.readOverlapped = Overlapped{};
-        rs.readOverlapped.event = os().createEvent(false, false);
-        std::memset(rs.serialChunk, 0, sizeof rs.serialChunk);
-        if (rs.readOverlapped.event != kNullHandle) break;
+    while (!renewReadEvent()) {
     }
+    std::memset(rs.serialChunk, 0, sizeof rs.serialChunk);
     for (;;) {
         ReadRequest request = issueRead(port, rs.serialChunk, kReadChunkSize, rs.readOverlapped);
         std::uint32_t count = request.count;
@@ -81,17 +74,19 @@ char clearSerialInput() {
 }  // namespace qov
 
 void USB_ClearBuffer(void) {
-    qov::noThrow(false, [&] {
-        const auto& c = qov::connection();
-        if (c.current.usbFlag == 0) return true;
-        if (!c.current.overlappedUsbFlag) {
-            // The empty terminator matches after the first request: one
-            // chunk at most is read and dropped.
-            qov::usbReadJudge(c.current.handle, "", 300);
+    return qov::noThrow([&] {
+        qov::noThrow(false, [&] {
+            const auto& c = qov::connection();
+            if (c.current.usbFlag == 0) return true;
+            if (!c.current.overlappedUsbFlag) {
+                // The empty terminator matches after the first request: one
+                // chunk at most is read and dropped.
+                qov::usbReadJudge(c.current.handle, "", 300);
+                return true;
+            }
+            qov::drainOverlappedUsb(c.current.handle);
             return true;
-        }
-        qov::drainOverlappedUsb(c.current.handle);
-        return true;
+        });
     });
 }
 

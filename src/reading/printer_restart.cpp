@@ -3,31 +3,30 @@
 #include <cstring>
 
 #include "connections/connection_record.h"
-#include "connections/export_guard.h"
 #include "connections/usb_discovery.h"
+#include "export_guard.h"
 #include "qovlib.h"
 #include "reading/receive_state.h"
 #include "reading/reply_search.h"
 #include "sending/socket_send.h"
 
 int comportprinterrestart(void) {
-    qov::noThrow(0, [&] {
+    return qov::noThrow(1, [&] {
         qov::zeroReceiveBuffer();
         qov::receiveState().usbCount = 0;
         char restart[] = "\x1b!R\n";
         ComportSendData(restart);
-        return 0;
+        return 1;
     });
-    return 1;
 }
 
 int ethernetprinterrestart(void) {
-    qov::noThrow(false, [] {
+    return qov::noThrow(1, [] {
         char restart[200] = {};
         std::memcpy(restart, "\x1b!R\n", 4);
-        return qov::sending::sendAll(qov::connection().networkSocket, restart, 4);
+        qov::sending::sendAll(qov::connection().networkSocket, restart, 4);
+        return 1;
     });
-    return 1;
 }
 
 int usbprinterrestart(void) {

@@ -3,7 +3,7 @@
 #include <cstring>
 
 #include "connections/connection_record.h"
-#include "connections/export_guard.h"
+#include "export_guard.h"
 #include "qovlib.h"
 #include "reading/read_request.h"
 #include "reading/readers.h"
@@ -46,7 +46,7 @@ const char* readReply(const char* terminator, const ReadTimings& usbAsync,
     }
     if (c.current.usbFlag == 1) {
         if (c.current.overlappedUsbFlag) {
-            while (!UsbReadUntilTextAsync(c.current.handle, terminator, usbAsync.wait,
+            while (!usbReadUntilTextAsync(c.current.handle, terminator, usbAsync.wait,
                                           usbAsync.before, usbAsync.after)) {
             }
         } else {
@@ -59,7 +59,7 @@ const char* readReply(const char* terminator, const ReadTimings& usbAsync,
     if (c.serialFlag == 1) {
         zeroReceiveBuffer();
         rs.serialCount = 0;
-        while (!ComportReadUntilText(terminator, serial.wait, serial.before, serial.after)) {
+        while (!comportReadUntilText(terminator, serial.wait, serial.before, serial.after)) {
             if (passed(start, 3)) return kFailedText;
             // The serial reader fails before it sleeps; without a pause the
             // retries would spin for the whole 3 seconds.
@@ -69,7 +69,7 @@ const char* readReply(const char* terminator, const ReadTimings& usbAsync,
     }
     if (c.networkFlag == 1) {
         zeroReceiveBuffer();
-        if (!EthernetReadUntilText(terminator, netLimit)) return kFailedText;  // error or closed
+        if (!ethernetReadUntilText(terminator, netLimit)) return kFailedText;  // error or closed
         return rs.socketErrorFlag == 1 ? kFailedText : rs.replyText;
     }
     return kEmptyText;

@@ -22,17 +22,17 @@ constexpr std::uint32_t kUsbWaitMs = 5000;
 bool usbReadJudge(Handle h, const char* terminator, std::uint32_t waitMs);
 
 // Overlapped-USB reader, with the read event of the receive state.
-bool UsbReadUntilTextAsync(Handle h, const char* terminator, std::uint32_t waitMs,
+bool usbReadUntilTextAsync(Handle h, const char* terminator, std::uint32_t waitMs,
                            std::uint32_t delayBefore, std::uint32_t delayAfter);
 
 // Serial reader on the connection's device handle; a read that brings
 // nothing ends the read with "Time Out\r\n".
-bool ComportReadUntilText(const char* terminator, std::uint32_t waitMs,
+bool comportReadUntilText(const char* terminator, std::uint32_t waitMs,
                           std::uint32_t delayBefore, std::uint32_t delayAfter);
 
 // Network reader on the connection's socket, polling every 100 ms until
 // `limitSeconds` whole calendar seconds have passed. False on a socket
 // error (the socket error flag is then 1) or when the peer closed.
-bool EthernetReadUntilText(const char* terminator, std::int64_t limitSeconds);
+bool ethernetReadUntilText(const char* terminator, std::int64_t limitSeconds);
 
 }  // namespace qov

@@ -23,6 +23,13 @@ void closeReadEvent() {
     }
 }
 
+bool renewReadEvent() {
+    closeReadEvent();
+    g_receive.readOverlapped = Overlapped{};
+    g_receive.readOverlapped.event = os().createEvent(false, false);
+    return g_receive.readOverlapped.event != kNullHandle;
+}
+
 void resetReceiveState() {
     // Copied from one zero state made once on the heap: the state is far
     // larger than a comfortable stack frame, and a fresh block per reset

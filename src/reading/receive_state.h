@@ -56,6 +56,10 @@ void clearReceiveBufferAndUsbCount();
 // Closes the read event if one is held, and forgets it.
 void closeReadEvent();
 
+// Gives the read record a fresh event in place of the previous read's.
+// False when no event could be made.
+bool renewReadEvent();
+
 // Resets the receive state to its state at load (tests).
 void resetReceiveState();
 

@@ -9,15 +9,13 @@
 
 namespace qov {
 
-bool ComportReadUntilText(const char* terminator, std::uint32_t waitMs,
+bool comportReadUntilText(const char* terminator, std::uint32_t waitMs,
                           std::uint32_t delayBefore, std::uint32_t delayAfter) {
     auto& rs = receiveState();
     const Handle port = connection().current.handle;
-    closeReadEvent();  // the previous read's event, if one is still held
-    rs.readOverlapped = Overlapped{};
-    rs.readOverlapped.event = os().createEvent(false, false);
+    const bool haveEvent = renewReadEvent();
     std::memset(rs.serialChunk, 0, sizeof rs.serialChunk);
-    if (rs.readOverlapped.event == kNullHandle) return false;
+    if (!haveEvent) return false;
 
     for (;;) {
         os().sleep(delayBefore);

@@ -2,7 +2,7 @@
 #include <cstring>
 
 #include "connections/connection_record.h"
-#include "connections/export_guard.h"
+#include "export_guard.h"
 #include "qovlib.h"
 #include "reading/receive_state.h"
 #include "reading/reply_search.h"

@@ -3,7 +3,7 @@
 // They never use the connection record.
 #include <cstring>
 
-#include "connections/export_guard.h"
+#include "export_guard.h"
 #include "qovlib.h"
 #include "reading/read_request.h"
 #include "reading/readers.h"
@@ -136,17 +136,29 @@ namespace {
 // Runs a reader on the handle the application passed in.
 template <typename F>
 bool onCallerHandle(void* handle, F&& reader) {
-    return qov::noThrow(false, [&] {
-        qov::CallerHandle h(handle);
-        return reader(h.get());
-    });
+    qov::CallerHandle h(handle);
+    return reader(h.get());
 }
 }  // namespace
 
-bool UsbReadData(void* handle, bool) { return onCallerHandle(handle, qov::usbReadData); }
-bool UsbReadData_mult(void* handle, bool) { return onCallerHandle(handle, qov::usbReadDataMult); }
-bool UsbReadStatus(void* handle, bool) { return onCallerHandle(handle, qov::usbReadStatus); }
-bool UsbReadStatusDataToBuffer(void* handle, bool) {
-    return onCallerHandle(handle, qov::usbReadStatusDataToBuffer);
+bool UsbReadData(void* handle, bool) {
+    return qov::noThrow(false, [&] { return onCallerHandle(handle, qov::usbReadData); });
 }
-bool UsbReadDataToBuffer(void* handle, bool) { return onCallerHandle(handle, qov::usbReadDataToBuffer); }
+
+bool UsbReadData_mult(void* handle, bool) {
+    return qov::noThrow(false, [&] { return onCallerHandle(handle, qov::usbReadDataMult); });
+}
+
+bool UsbReadStatus(void* handle, bool) {
+    return qov::noThrow(false, [&] { return onCallerHandle(handle, qov::usbReadStatus); });
+}
+
+bool UsbReadStatusDataToBuffer(void* handle, bool) {
+    return qov::noThrow<bool>(false, [&]() -> bool {
+        return onCallerHandle(handle, qov::usbReadStatusDataToBuffer);
+    });
+}
+
+bool UsbReadDataToBuffer(void* handle, bool) {
+    return qov::noThrow(false, [&] { return onCallerHandle(handle, qov::usbReadDataToBuffer); });
+}

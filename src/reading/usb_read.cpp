@@ -3,7 +3,7 @@
 // connections opened for overlapped I/O.
 #include <cstring>
 
-#include "connections/export_guard.h"
+#include "export_guard.h"
 #include "qovlib.h"
 #include "reading/read_request.h"
 #include "reading/readers.h"
@@ -25,6 +25,30 @@ std::int64_t quietSeconds(std::uint32_t waitMs) {
 // this pause, so that the quiet limit is reached by waiting, not by asking
 // in a tight loop.
 constexpr std::uint32_t kEmptyReadPauseMs = 50;
+
+// How long a read loop has heard nothing, against its quiet limit.
+class QuietWatch {
+public:
+    explicit QuietWatch(std::uint32_t waitMs)
+        : limit_(quietSeconds(waitMs)), since_(os().calendarSeconds()) {}
+
+    // After a request of `count` bytes issued at `issuedAt`: true when the
+    // device has now been quiet for the limit. An empty request within its
+    // own second is followed by a pause when `pause` is set.
+    bool quietTooLong(std::uint32_t count, std::int64_t issuedAt, bool pause) {
+        if (count > 0) {
+            since_ = os().calendarSeconds();
+            return false;
+        }
+        if (os().calendarSeconds() - since_ >= limit_) return true;
+        if (pause && os().calendarSeconds() == issuedAt) os().sleep(kEmptyReadPauseMs);
+        return false;
+    }
+
+private:
+    std::int64_t limit_;
+    std::int64_t since_;
+};
 }  // namespace
 
 bool usbReadJudge(Handle h, const char* terminator, std::uint32_t waitMs) {
@@ -38,8 +62,7 @@ bool usbReadJudge(Handle h, const char* terminator, std::uint32_t waitMs) {
     if (!event) return false;
     ov.event = event.get();
 
-    const std::int64_t quietLimit = quietSeconds(waitMs);
-    std::int64_t quietSince = os().calendarSeconds();
+    QuietWatch quiet(waitMs);
 
     for (;;) {
         const std::int64_t issuedAt = os().calendarSeconds();
@@ -59,30 +82,21 @@ bool usbReadJudge(Handle h, const char* terminator, std::uint32_t waitMs) {
         case SearchResult::NotFound:
             break;
         }
-        if (count > 0) {
-            quietSince = os().calendarSeconds();
-        } else if (os().calendarSeconds() - quietSince >= quietLimit) {
-            return true;
-        } else if (os().calendarSeconds() == issuedAt) {
-            os().sleep(kEmptyReadPauseMs);
-        }
+        if (quiet.quietTooLong(count, issuedAt, true)) return true;
         std::memset(rs.usbChunk, 0, sizeof rs.usbChunk);
     }
 }
 
-bool UsbReadUntilTextAsync(Handle h, const char* terminator, std::uint32_t waitMs,
+bool usbReadUntilTextAsync(Handle h, const char* terminator, std::uint32_t waitMs,
                            std::uint32_t delayBefore, std::uint32_t delayAfter) {
     auto& rs = receiveState();
     zeroReceiveBuffer();
     rs.usbCount = 0;
     os().sleep(50);
-    closeReadEvent();  // the previous read's event, if one is still held
-    rs.readOverlapped = Overlapped{};
-    rs.readOverlapped.event = os().createEvent(false, false);
+    const bool haveEvent = renewReadEvent();
     std::memset(rs.usbChunk, 0, sizeof rs.usbChunk);
-    if (rs.readOverlapped.event == kNullHandle) return false;
-    const std::int64_t quietLimit = quietSeconds(waitMs);
-    std::int64_t quietSince = os().calendarSeconds();
+    if (!haveEvent) return false;
+    QuietWatch quiet(waitMs);
 
     // The caller's delays already space the requests out.
     const bool paced = delayBefore != 0 || delayAfter != 0;
@@ -108,13 +122,9 @@ bool UsbReadUntilTextAsync(Handle h, const char* terminator, std::uint32_t waitM
         case SearchResult::NotFound:
             break;
         }
-        if (count > 0) {
-            quietSince = os().calendarSeconds();
-        } else if (os().calendarSeconds() - quietSince >= quietLimit) {
+        if (quiet.quietTooLong(count, issuedAt, !paced)) {
             rs.replyText = kTimeOutText;
             return true;
-        } else if (!paced && os().calendarSeconds() == issuedAt) {
-            os().sleep(kEmptyReadPauseMs);
         }
         std::memset(rs.usbChunk, 0, sizeof rs.usbChunk);
     }

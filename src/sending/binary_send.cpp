@@ -2,7 +2,7 @@
 #include "qovlib.h"
 
 #include "connections/connection_record.h"
-#include "connections/export_guard.h"
+#include "export_guard.h"
 #include "sending/send_route.h"
 
 namespace qov::sending {
@@ -13,8 +13,7 @@ int sendBlock(const char* data, int length, const SendStyle& style) {
     if (connection().connectionOpenFlag == 0) return 0;
     const auto size = static_cast<std::uint32_t>(length);
     if (size > kMaxSendLength) return 0;
-    connection().sendLength = size;
-    return noThrow(0, [&] { return deliver(currentRoute(), kBinaryOrder, data, size, style); });
+    return deliver(currentRoute(), kBinaryOrder, data, size, style);
 }
 
 }  // namespace
@@ -26,11 +25,15 @@ using qov::sending::SerialWait;
 // On a COM port the block and the line end are two writes, each waited for
 // on the handle.
 int sendBinaryData(const char* data, int length) {
-    return qov::sending::sendBlock(data, length, SendStyle{true, SerialWait::OnHandle, true});
+    return qov::noThrow<int>(0, [&]() -> int {
+        return qov::sending::sendBlock(data, length, SendStyle{true, SerialWait::OnHandle, true});
+    });
 }
 
 // On a COM port the block goes through the port overlapped record; its
 // event is used up by the write.
 int sendBinaryDataNoCRLF(const char* data, int length) {
-    return qov::sending::sendBlock(data, length, SendStyle{false, SerialWait::PortRecord, false});
+    return qov::noThrow<int>(0, [&]() -> int {
+        return qov::sending::sendBlock(data, length, SendStyle{false, SerialWait::PortRecord, false});
+    });
 }

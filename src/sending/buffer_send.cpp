@@ -5,16 +5,16 @@
 #include <cstring>
 
 #include "connections/connection_record.h"
-#include "connections/export_guard.h"
+#include "export_guard.h"
 #include "sending/send_route.h"
 
 using qov::sending::SendStyle;
 using qov::sending::SerialWait;
 
 int ZULOutBuffer(char* text) {
-    using namespace qov::sending;
-    if (text == nullptr) return 0;
-    return qov::noThrow(0, [&] {
+    return qov::noThrow<int>(0, [&]() -> int {
+        using namespace qov::sending;
+        if (text == nullptr) return 0;
         std::uint32_t size = 0;
         if (!copyCommandText(text, &size)) return 0;
         return deliver(currentRoute(), kBinaryOrder, qov::connection().sendCopy.data(), size,
@@ -56,19 +56,22 @@ int outBufferToSlot(int slot, const char* text) {
 // WritePrinter otherwise (the spooler flag is not tested). Any other slot
 // number falls back to the current connection's device handle.
 int ZULOutBuffermult(int slot, char* text) {
-    if (text == nullptr) return 0;
-    return qov::noThrow(0, [&] { return outBufferToSlot(slot, text); });
+    return qov::noThrow<int>(0, [&]() -> int {
+        if (text == nullptr) return 0;
+        return outBufferToSlot(slot, text);
+    });
 }
 
 // The caller knows that the device handle is a COM port: no flag is tested.
 int ComportSendData(char* text) {
-    using namespace qov::sending;
-    if (text == nullptr) return 0;
-    const std::size_t length = std::strlen(text);
-    if (length > kMaxSendLength) return 0;
-    qov::ConnectionRecord& c = qov::connection();
-    c.sendLength = static_cast<std::uint32_t>(length);
-    return qov::noThrow(0, [&] {
-        return writeSerial(c.current.handle, text, c.sendLength, SerialWait::OwnEvent) ? 1 : 0;
+    return qov::noThrow<int>(0, [&]() -> int {
+        using namespace qov::sending;
+        if (text == nullptr) return 0;
+        const std::size_t length = std::strlen(text);
+        if (length > kMaxSendLength) return 0;
+        return writeSerial(qov::connection().current.handle, text,
+                           static_cast<std::uint32_t>(length), SerialWait::OwnEvent)
+                   ? 1
+                   : 0;
     });
 }

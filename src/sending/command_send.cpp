@@ -2,7 +2,7 @@
 #include "qovlib.h"
 
 #include "connections/connection_record.h"
-#include "connections/export_guard.h"
+#include "export_guard.h"
 #include "sending/send_route.h"
 
 namespace qov::sending {
@@ -11,11 +11,9 @@ namespace {
 int sendCurrentCommand(const char* text, const SendStyle& style) {
     if (text == nullptr) return 0;
     if (connection().connectionOpenFlag == 0) return 0;
-    return noThrow(0, [&] {
-        std::uint32_t size = 0;
-        if (!copyCommandText(text, &size)) return 0;
-        return deliver(currentRoute(), kCommandOrder, connection().sendCopy.data(), size, style);
-    });
+    std::uint32_t size = 0;
+    if (!copyCommandText(text, &size)) return 0;
+    return deliver(currentRoute(), kCommandOrder, connection().sendCopy.data(), size, style);
 }
 
 }  // namespace
@@ -25,15 +23,21 @@ using qov::sending::SendStyle;
 using qov::sending::SerialWait;
 
 int sendcommand(const char* text) {
-    return qov::sending::sendCurrentCommand(text, SendStyle{true, SerialWait::OwnEvent, false});
+    return qov::noThrow<int>(0, [&]() -> int {
+        return qov::sending::sendCurrentCommand(text, SendStyle{true, SerialWait::OwnEvent, false});
+    });
 }
 
 int sendcommand_withoutcrlf(char* text) {
-    return qov::sending::sendCurrentCommand(text, SendStyle{false, SerialWait::OwnEvent, false});
+    return qov::noThrow<int>(0, [&]() -> int {
+        return qov::sending::sendCurrentCommand(text, SendStyle{false, SerialWait::OwnEvent, false});
+    });
 }
 
 // Same bytes as sendcommand_withoutcrlf; on a COM port it waits for the
 // write through the handle instead of an event of its own.
 int sendcommandnocrlf(const char* text) {
-    return qov::sending::sendCurrentCommand(text, SendStyle{false, SerialWait::OnHandle, false});
+    return qov::noThrow<int>(0, [&]() -> int {
+        return qov::sending::sendCurrentCommand(text, SendStyle{false, SerialWait::OnHandle, false});
+    });
 }

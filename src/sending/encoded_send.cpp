@@ -4,7 +4,7 @@
 #include <string>
 
 #include "connections/connection_record.h"
-#include "connections/export_guard.h"
+#include "export_guard.h"
 #include "sending/send_route.h"
 #include "sending/text_encoding.h"
 
@@ -15,21 +15,17 @@ constexpr SendStyle kWithLineEnd{true, SerialWait::OwnEvent, false};
 
 // The converted bytes are sent from their own buffer; the send copy buffer
 // keeps the last command text.
-bool recordLength(const std::string& utf8) {
-    if (utf8.size() > kMaxSendLength) return false;
-    connection().sendLength = static_cast<std::uint32_t>(utf8.size());
-    return true;
-}
+bool withinSendLimit(const std::string& utf8) { return utf8.size() <= kMaxSendLength; }
 
 }  // namespace
 }  // namespace qov::sending
 
 int sendcommandutf8(const char* text) {
-    using namespace qov::sending;
-    if (text == nullptr) return 0;
-    return qov::noThrow(0, [&] {
+    return qov::noThrow<int>(0, [&]() -> int {
+        using namespace qov::sending;
+        if (text == nullptr) return 0;
         std::string utf8;
-        if (!ansiToUtf8(text, utf8) || !recordLength(utf8)) return 0;
+        if (!ansiToUtf8(text, utf8) || !withinSendLimit(utf8)) return 0;
         if (qov::connection().connectionOpenFlag == 0) return 0;
         return deliver(currentRoute(), kCommandOrder, utf8.data(),
                        static_cast<std::uint32_t>(utf8.size()), kWithLineEnd);
@@ -37,11 +33,11 @@ int sendcommandutf8(const char* text) {
 }
 
 int sendcommandutf8_mult(int slot, char* text) {
-    using namespace qov::sending;
-    if (!qov::validSlot(slot) || text == nullptr) return 0;
-    return qov::noThrow(0, [&] {
+    return qov::noThrow<int>(0, [&]() -> int {
+        using namespace qov::sending;
+        if (!qov::validSlot(slot) || text == nullptr) return 0;
         std::string utf8;
-        if (!ansiToUtf8(text, utf8) || !recordLength(utf8)) return 0;
+        if (!ansiToUtf8(text, utf8) || !withinSendLimit(utf8)) return 0;
         return deliver(sharedSlotRoute(slot), kSlotCommandOrder, utf8.data(),
                        static_cast<std::uint32_t>(utf8.size()), kWithLineEnd);
     });
@@ -49,12 +45,12 @@ int sendcommandutf8_mult(int slot, char* text) {
 
 // Wide text goes out as UTF-8, like the other encoded sends.
 int sendcommandUnicode(wchar_t* text) {
-    using namespace qov::sending;
-    if (text == nullptr) return 0;
-    if (qov::connection().connectionOpenFlag == 0) return 0;
-    return qov::noThrow(0, [&] {
+    return qov::noThrow<int>(0, [&]() -> int {
+        using namespace qov::sending;
+        if (text == nullptr) return 0;
+        if (qov::connection().connectionOpenFlag == 0) return 0;
         std::string utf8;
-        if (!utf16ToUtf8(wideToUtf16(text), utf8) || !recordLength(utf8)) return 0;
+        if (!utf16ToUtf8(wideToUtf16(text), utf8) || !withinSendLimit(utf8)) return 0;
         return deliver(currentRoute(), kCommandOrder, utf8.data(),
                        static_cast<std::uint32_t>(utf8.size()), kWithLineEnd);
     });

@@ -6,7 +6,7 @@
 #include <cstring>
 
 #include "connections/connection_record.h"
-#include "connections/export_guard.h"
+#include "export_guard.h"
 #include "reading/receive_state.h"
 #include "sending/socket_send.h"
 
@@ -53,6 +53,8 @@ int exchange(char* text) {
 }  // namespace qov
 
 int Ethernetsend(char* text) {
-    if (text == nullptr) return 0;
-    return qov::noThrow(0, [&] { return qov::exchange(text); });
+    return qov::noThrow<int>(0, [&]() -> int {
+        if (text == nullptr) return 0;
+        return qov::exchange(text);
+    });
 }

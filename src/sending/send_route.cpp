@@ -55,9 +55,7 @@ bool flagSet(const Route& r, Transport t) {
 
 int writeSerialSend(const Route& r, const char* bytes, std::uint32_t size,
                     const SendStyle& style) {
-    ConnectionRecord& c = connection();
     if (!style.lineEnd) {
-        c.sendLength = size;
         return writeSerial(r.handle, bytes, size, style.serialWait) ? 1 : 0;
     }
     if (style.serialLineEndApart) {
@@ -68,8 +66,10 @@ int writeSerialSend(const Route& r, const char* bytes, std::uint32_t size,
     // Text and line end leave in one write.
     std::string joined(bytes, size);
     joined.append(kLineEnd, kLineEndLength);
-    c.sendLength = static_cast<std::uint32_t>(joined.size());
-    return writeSerial(r.handle, joined.data(), c.sendLength, style.serialWait) ? 1 : 0;
+    return writeSerial(r.handle, joined.data(), static_cast<std::uint32_t>(joined.size()),
+                       style.serialWait)
+               ? 1
+               : 0;
 }
 
 }  // namespace
@@ -113,8 +113,7 @@ bool copyCommandText(const char* text, std::uint32_t* size) {
     if (length > kMaxSendLength) return false;
     ConnectionRecord& c = connection();
     c.sendCopy.assign(text, length);
-    c.sendLength = static_cast<std::uint32_t>(length);
-    *size = c.sendLength;
+    *size = static_cast<std::uint32_t>(length);
     return true;
 }
 

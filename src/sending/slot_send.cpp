@@ -2,7 +2,7 @@
 #include "qovlib.h"
 
 #include "connections/connection_record.h"
-#include "connections/export_guard.h"
+#include "export_guard.h"
 #include "sending/send_route.h"
 
 namespace qov::sending {
@@ -12,31 +12,33 @@ namespace {
 // connection, its socket included.
 int sendSharedSlotCommand(int slot, const char* text, bool lineEnd) {
     if (!validSlot(slot) || text == nullptr) return 0;
-    return noThrow(0, [&] {
-        std::uint32_t size = 0;
-        if (!copyCommandText(text, &size)) return 0;
-        return deliver(sharedSlotRoute(slot), kSlotCommandOrder, connection().sendCopy.data(),
-                       size, SendStyle{lineEnd, SerialWait::OwnEvent, false});
-    });
+    std::uint32_t size = 0;
+    if (!copyCommandText(text, &size)) return 0;
+    return deliver(sharedSlotRoute(slot), kSlotCommandOrder, connection().sendCopy.data(), size,
+                   SendStyle{lineEnd, SerialWait::OwnEvent, false});
 }
 
 }  // namespace
 }  // namespace qov::sending
 
 int sendcommand_mult(int slot, char* text) {
-    return qov::sending::sendSharedSlotCommand(slot, text, true);
+    return qov::noThrow<int>(0, [&]() -> int {
+        return qov::sending::sendSharedSlotCommand(slot, text, true);
+    });
 }
 
 int sendcommand_withoutcrlf_mult(int slot, char* text) {
-    return qov::sending::sendSharedSlotCommand(slot, text, false);
+    return qov::noThrow<int>(0, [&]() -> int {
+        return qov::sending::sendSharedSlotCommand(slot, text, false);
+    });
 }
 
 // Every slot through its own socket: for slot 1 the socket of
 // openethernetmult(1, ...), not the current connection's.
 int sendcommandmult(int slot, char* text) {
-    using namespace qov::sending;
-    if (!qov::validSlot(slot) || text == nullptr) return 0;
-    return qov::noThrow(0, [&] {
+    return qov::noThrow<int>(0, [&]() -> int {
+        using namespace qov::sending;
+        if (!qov::validSlot(slot) || text == nullptr) return 0;
         std::uint32_t size = 0;
         if (!copyCommandText(text, &size)) return 0;
         return deliver(ownSlotRoute(slot), kUsbFirstOrder, qov::connection().sendCopy.data(),

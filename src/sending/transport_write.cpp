@@ -9,13 +9,11 @@ namespace qov::sending {
 void writeSpooler(Handle printer, const void* data, std::uint32_t size) {
     std::uint32_t written = 0;
     os().writePrinter(printer, data, size, &written);
-    connection().bytesWritten = written;
 }
 
 void writePlainFile(Handle h, const void* data, std::uint32_t size) {
     std::uint32_t written = 0;
     os().writeFile(h, data, size, &written, nullptr);
-    connection().bytesWritten = written;
 }
 
 void writeDevice(Handle h, bool overlappedHandle, const void* data, std::uint32_t size) {

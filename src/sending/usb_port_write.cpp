@@ -5,8 +5,8 @@
 #include <cstring>
 #include <string>
 
-#include "connections/export_guard.h"
 #include "connections/usb_discovery.h"
+#include "export_guard.h"
 #include "sending/transport_write.h"
 
 namespace {
@@ -45,6 +45,8 @@ int writeOnce(const char* text) {
 }  // namespace
 
 int usbportwrite(char* text) {
-    if (text == nullptr) return kNoPrinter;  // nothing written
-    return qov::noThrow(kCannotOpen, [&] { return writeOnce(text); });
+    return qov::noThrow<int>(kCannotOpen, [&]() -> int {
+        if (text == nullptr) return kNoPrinter;  // nothing written
+        return writeOnce(text);
+    });
 }

@@ -32,7 +32,7 @@ TEST(ConnectionsClose, RepeatedCallsWalkSpoolerThenSocketThenStop) {
                                                      "ClosePrinter P"}));
     EXPECT_EQ(p.openHandles, 0);
     EXPECT_EQ(sim->nowMs(), t0);
-    EXPECT_EQ(flags(), (Flags{0, 0, 0, 0, 1, 1, 0}));
+    EXPECT_EQ(flags(), Flags::with({&Flags::network, &Flags::open}));
 
     sim->calls.clear();
     EXPECT_EQ(closeport(), 1);
@@ -41,7 +41,7 @@ TEST(ConnectionsClose, RepeatedCallsWalkSpoolerThenSocketThenStop) {
     EXPECT_EQ(callAt(sim.os(), "closesocket tcp:10.1.1.9:9100"), 1);
     EXPECT_EQ(sim->openSocketCount(), 0);
     // The open flag survives every close.
-    EXPECT_EQ(flags(), (Flags{0, 0, 0, 0, 0, 1, 0}));
+    EXPECT_EQ(flags(), Flags::with({&Flags::open}));
 
     sim->calls.clear();
     EXPECT_EQ(closeport(), 0);
@@ -59,7 +59,7 @@ TEST(ConnectionsClose, SerialCloseReleasesPortAndReadEventsOnce) {
     EXPECT_EQ(sim->openHandleCount(), 0);
     EXPECT_EQ(connection().portOverlapped.event, qov::kNullHandle);
     EXPECT_EQ(qov::receiveState().readOverlapped.event, qov::kNullHandle);
-    EXPECT_EQ(flags(), (Flags{0, 0, 0, 0, 0, 1, 0}));
+    EXPECT_EQ(flags(), Flags::with({&Flags::open}));
 
     // Without the events held, a serial close closes only the port.
     ASSERT_EQ(openport("COM1"), 0);
@@ -78,7 +78,7 @@ TEST(ConnectionsClose, ParallelAndUsbHandlesAreClosed) {
     ASSERT_EQ(openport("USB"), 0);
     EXPECT_EQ(closeport(), 1);
     EXPECT_EQ(sim->device(path)->openHandles, 0);
-    EXPECT_EQ(flags(), (Flags{0, 0, 0, 0, 0, 1, 0}));
+    EXPECT_EQ(flags(), Flags::with({&Flags::open}));
 }
 
 TEST(ConnectionsCloseMult, SlotsCloseTheirOwnUsbOrPrinter) {
@@ -110,7 +110,7 @@ TEST(ConnectionsCloseMult, EmptyOrBadSlotsFallBackToTheCurrentLptOrUsb) {
     ASSERT_EQ(openport("LPT1"), 0);
     EXPECT_EQ(closeportmult(3), 1);
     EXPECT_EQ(lpt.openHandles, 0);
-    EXPECT_EQ(flags(), (Flags{0, 0, 0, 0, 0, 1, 0}));
+    EXPECT_EQ(flags(), Flags::with({&Flags::open}));
 
     const std::string path = conn_test::addUsbPrinter(sim.os(), "SN1");
     ASSERT_EQ(openport("USB"), 0);
@@ -133,5 +133,5 @@ TEST(ConnectionsCloseMult, NeverClosesSerialPortsOrSockets) {
     sim->calls.clear();
     for (int slot : {1, 2, 6}) EXPECT_EQ(closeportmult(slot), 1);
     EXPECT_TRUE(sim->calls.empty());
-    EXPECT_EQ(flags(), (Flags{0, 0, 0, 1, 1, 1, 0}));
+    EXPECT_EQ(flags(), Flags::with({&Flags::serial, &Flags::network, &Flags::open}));
 }

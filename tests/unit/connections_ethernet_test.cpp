@@ -29,7 +29,7 @@ TEST(ConnectionsEthernet, BlockingOpenConnectsSetsTimeoutsAndSettles) {
                               "WSAStartup", "socket", "connect tcp:192.168.1.50:9100",
                               "setsockopt SO_SNDTIMEO 1000", "setsockopt SO_RCVTIMEO 1000",
                               "Sleep 50"}));
-    EXPECT_EQ(flags(), (Flags{0, 0, 0, 0, 1, 1, 0}));
+    EXPECT_EQ(flags(), Flags::with({&Flags::network, &Flags::open}));
     EXPECT_EQ(receiveState().socketErrorFlag, 0);
     EXPECT_EQ(sim->peer("192.168.1.50", 9100)->connections.size(), 1u);
 }
@@ -57,7 +57,7 @@ TEST(ConnectionsEthernet, BlockingOpenFailuresCleanUpAndKeepAnEarlierConnection)
     EXPECT_EQ(sim->socketStartups - sim->socketCleanups, 1);
     EXPECT_EQ(sim->openSocketCount(), 1);
     EXPECT_EQ(connection().networkSocket, held);
-    EXPECT_EQ(flags(), (Flags{0, 0, 0, 0, 1, 1, 0}));
+    EXPECT_EQ(flags(), Flags::with({&Flags::network, &Flags::open}));
 }
 
 TEST(ConnectionsEthernet, AsyncOpenAgainstASilentPeerGivesUpAfterFiveSeconds) {
@@ -69,7 +69,7 @@ TEST(ConnectionsEthernet, AsyncOpenAgainstASilentPeerGivesUpAfterFiveSeconds) {
     const auto t0 = sim->nowMs();
     EXPECT_EQ(openethernet_async("10.0.0.3", 9100), 1);
     EXPECT_EQ(sim->nowMs() - t0, 5000u);
-    EXPECT_EQ(flags(), (Flags{1, 0, 0, 0, 0, 1, 0}));
+    EXPECT_EQ(flags(), Flags::with({&Flags::spooler, &Flags::open}));
     EXPECT_EQ(receiveState().socketErrorFlag, 1);
     EXPECT_EQ(sim->openSocketCount(), 0);
     EXPECT_EQ(sim->socketStartups, sim->socketCleanups);
@@ -83,7 +83,7 @@ TEST(ConnectionsEthernet, AsyncOpenSwitchesToNonBlockingBeforeConnecting) {
     EXPECT_LT(callAt(sim.os(), "ioctlsocket FIONBIO 1"), callAt(sim.os(), "connect"));
     EXPECT_LT(callAt(sim.os(), "setsockopt SO_RCVTIMEO 1000"), callAt(sim.os(), "select"));
     EXPECT_LT(callAt(sim.os(), "select"), callAt(sim.os(), "getsockopt SO_ERROR"));
-    EXPECT_EQ(flags(), (Flags{0, 0, 0, 0, 1, 1, 0}));
+    EXPECT_EQ(flags(), Flags::with({&Flags::network, &Flags::open}));
     EXPECT_EQ(receiveState().socketErrorFlag, 1);  // only the blocking opens clear it
 }
 
@@ -115,7 +115,7 @@ TEST(ConnectionsEthernet, SlotOpenTakesThePortFromThePointerValue) {
     EXPECT_EQ(sim->sleeps, (std::vector<std::uint32_t>{50}));
     EXPECT_EQ(connection().slotNet[2].networkFlag, 1);
     EXPECT_EQ(receiveState().socketErrorFlag, 0);
-    EXPECT_EQ(flags(), (Flags{0, 0, 0, 0, 0, 1, 0}));  // network flag untouched
+    EXPECT_EQ(flags(), Flags::with({&Flags::open}));  // network flag untouched
 
     sim->calls.clear();
     for (int slot : {0, 6}) {
@@ -136,7 +136,7 @@ TEST(ConnectionsEthernet, ClosesSleepFirstAndBalanceStartups) {
     EXPECT_EQ(closeethernetport(250), 1);
     EXPECT_EQ(sim->calls.at(0), "Sleep 250");
     EXPECT_EQ(sim->calls.at(1), "closesocket tcp:10.0.0.1:9100");
-    EXPECT_EQ(flags(), (Flags{0, 0, 0, 0, 0, 1, 0}));
+    EXPECT_EQ(flags(), Flags::with({&Flags::open}));
 
     sim->calls.clear();
     EXPECT_EQ(closeethernetportmult(7, 500), 0);

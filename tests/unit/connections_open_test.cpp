@@ -16,7 +16,7 @@ TEST(ConnectionsOpenPort, SpoolerNameStartsDocumentAndPage) {
     SimScope sim;
     Printer& p = sim->addPrinter("Shop Label 1", "USB001");
     EXPECT_EQ(openport("Shop Label 1"), 0);
-    EXPECT_EQ(flags(), (Flags{1, 0, 0, 0, 0, 1, 0}));
+    EXPECT_EQ(flags(), Flags::with({&Flags::spooler, &Flags::open}));
     EXPECT_EQ(sim->calls, (std::vector<std::string>{"OpenPrinter Shop Label 1",
                                                      "StartDocPrinter Shop Label 1 Printing...",
                                                      "StartPagePrinter Shop Label 1"}));
@@ -66,7 +66,7 @@ TEST(ConnectionsOpenPort, PortNamesAreNormalisedOnlyAfterTheSpoolerRejectedThem)
     EXPECT_EQ(openport(" usb\t"), 0);
     EXPECT_EQ(sim->calls.at(0), "OpenPrinter  usb\t");
     EXPECT_LT(0, callAt(sim.os(), "EnumUsbDevices"));
-    EXPECT_EQ(flags(), (Flags{0, 0, 1, 0, 0, 1, 0}));
+    EXPECT_EQ(flags(), Flags::with({&Flags::usb, &Flags::open}));
     const Device& d = *sim->device(path);
     EXPECT_EQ(d.lastAccess, qov::kAccessRead | qov::kAccessWrite);
     EXPECT_EQ(d.lastShare, 0u);
@@ -81,13 +81,13 @@ TEST(ConnectionsOpenPort, SpoolerIsTriedBeforePortNames) {
     sim->addPrinter("LPT1", "LPT1:");
     sim->addDevice("LPT1", DeviceKind::Lpt);
     EXPECT_EQ(openport("LPT1"), 0);
-    EXPECT_EQ(flags(), (Flags{1, 0, 0, 0, 0, 1, 0}));
+    EXPECT_EQ(flags(), Flags::with({&Flags::spooler, &Flags::open}));
     EXPECT_EQ(sim->countCalls("CreateFile"), 0);
 }
 
 TEST(ConnectionsOpenPort, UsbWithoutAPrinterOrWithoutAccessFailsSilently) {
     SimScope sim;
-    sim->addUsbInterface(conn_test::usbPath("vid_0a5f", "0001", "OTHER"));
+    sim->addUsbInterface(conn_test::usbDevicePath("vid_0a5f", "0001", "OTHER"));
     EXPECT_EQ(openport("USB"), 1);
     EXPECT_EQ(sim->countCalls("CreateFile"), 0);
     const std::string path = conn_test::addUsbPrinter(sim.os(), "SN1");
@@ -102,7 +102,7 @@ TEST(ConnectionsOpenPort, ParallelPortIsCreatedForWritingWithItsEvent) {
     SimScope sim;
     Device& lpt = sim->addDevice("LPT2", DeviceKind::Lpt);
     EXPECT_EQ(openport("lpt2"), 0);
-    EXPECT_EQ(flags(), (Flags{0, 1, 0, 0, 0, 1, 0}));
+    EXPECT_EQ(flags(), Flags::with({&Flags::parallel, &Flags::open}));
     EXPECT_EQ(lpt.lastAccess, qov::kAccessWrite);
     EXPECT_EQ(lpt.lastShare, 0u);  // ports are never shared
     EXPECT_EQ(lpt.lastDisposition, qov::Disposition::CreateAlways);
@@ -125,7 +125,7 @@ TEST(ConnectionsOpenPort, SerialPortGetsItsTimeoutsAndKeepsItsLineSettings) {
     Device& com = sim->addDevice("COM3", DeviceKind::Com);
     com.serial = {19200, 1, 7, 2, 2};
     EXPECT_EQ(openport("com3 "), 0);
-    EXPECT_EQ(flags(), (Flags{0, 0, 0, 1, 0, 1, 0}));
+    EXPECT_EQ(flags(), Flags::with({&Flags::serial, &Flags::open}));
     EXPECT_EQ(com.lastAccess, qov::kAccessRead | qov::kAccessWrite);
     EXPECT_EQ(com.lastShare, 0u);
     EXPECT_EQ(com.lastDisposition, qov::Disposition::OpenExisting);
@@ -156,7 +156,7 @@ TEST(ConnectionsOpenPort, ClosesTheFirstOpenTransportFirst) {
     ASSERT_EQ(openethernet("10.1.1.9", 9100), 0);
     ASSERT_EQ(openport("P"), 0);  // closes only the printer
     EXPECT_EQ(p.docsEnded, 1);
-    EXPECT_EQ(flags(), (Flags{1, 0, 0, 0, 1, 1, 0}));
+    EXPECT_EQ(flags(), Flags::with({&Flags::spooler, &Flags::network, &Flags::open}));
     ASSERT_EQ(closeport(), 1);
 
     // With only the socket left, the next open waits 1000 ms and closes it.
@@ -164,7 +164,7 @@ TEST(ConnectionsOpenPort, ClosesTheFirstOpenTransportFirst) {
     ASSERT_EQ(openport("P"), 0);
     EXPECT_LT(callAt(sim.os(), "Sleep 1000"), callAt(sim.os(), "closesocket tcp:10.1.1.9:9100"));
     EXPECT_LT(callAt(sim.os(), "closesocket"), callAt(sim.os(), "OpenPrinter P"));
-    EXPECT_EQ(flags(), (Flags{1, 0, 0, 0, 0, 1, 0}));
+    EXPECT_EQ(flags(), Flags::with({&Flags::spooler, &Flags::open}));
 }
 
 TEST(ConnectionsOpenPort, NullNameChangesNothing) {
@@ -176,7 +176,7 @@ TEST(ConnectionsOpenPort, NullNameChangesNothing) {
     EXPECT_EQ(openport_async(nullptr), 1);
     EXPECT_EQ(openportmult(2, nullptr), 0);
     EXPECT_TRUE(sim->calls.empty());
-    EXPECT_EQ(flags(), (Flags{1, 0, 0, 0, 0, 1, 0}));
+    EXPECT_EQ(flags(), Flags::with({&Flags::spooler, &Flags::open}));
 }
 
 TEST(ConnectionsOpenPortAsync, OpensTheLastUsbPrinterForOverlappedIo) {
@@ -184,7 +184,7 @@ TEST(ConnectionsOpenPortAsync, OpensTheLastUsbPrinterForOverlappedIo) {
     conn_test::addUsbPrinter(sim.os(), "SN1");
     const std::string last = conn_test::addUsbPrinter(sim.os(), "SN2");
     EXPECT_EQ(openport_async("Usb"), 0);
-    EXPECT_EQ(flags(), (Flags{0, 0, 1, 0, 0, 1, 1}));
+    EXPECT_EQ(flags(), Flags::with({&Flags::usb, &Flags::open, &Flags::overlapped}));
     EXPECT_EQ(sim->countCalls("OpenPrinter"), 0);
     const Device& d = *sim->device(last);
     EXPECT_EQ(d.openHandles, 1);
@@ -192,7 +192,7 @@ TEST(ConnectionsOpenPortAsync, OpensTheLastUsbPrinterForOverlappedIo) {
     EXPECT_EQ(d.lastFlags, qov::kFlagOverlapped | qov::kFlagNormalAttributes);
     // A plain openport clears the overlapped flag again.
     EXPECT_EQ(openport("USB"), 0);
-    EXPECT_EQ(flags(), (Flags{0, 0, 1, 0, 0, 1, 0}));
+    EXPECT_EQ(flags(), Flags::with({&Flags::usb, &Flags::open}));
 }
 
 TEST(ConnectionsOpenPortAsync, OtherNamesOnlyCloseWhatWasOpen) {
@@ -202,7 +202,7 @@ TEST(ConnectionsOpenPortAsync, OtherNamesOnlyCloseWhatWasOpen) {
     ASSERT_EQ(openport("P"), 0);
     EXPECT_EQ(openport_async("LPT1"), 1);
     EXPECT_EQ(sim->countCalls("CreateFile"), 0);
-    EXPECT_EQ(flags(), (Flags{0, 0, 0, 0, 0, 1, 0}));  // as closeport left them
+    EXPECT_EQ(flags(), Flags::with({&Flags::open}));  // as closeport left them
 }
 
 TEST(ConnectionsOpenPortAsync, FailsWhenNoPrinterIsFoundDespiteAnEarlierHandle) {
@@ -228,7 +228,7 @@ TEST(ConnectionsOpenPortMult, OpensIntoASlotWithoutTouchingTheCurrentConnection)
 
     // Slot 1 is the current connection: closeport ends its document.
     EXPECT_EQ(openportmult(1, const_cast<char*>("Dock")), 1);
-    EXPECT_EQ(flags(), (Flags{1, 0, 0, 0, 0, 1, 0}));
+    EXPECT_EQ(flags(), Flags::with({&Flags::spooler, &Flags::open}));
     EXPECT_EQ(closeport(), 1);
     EXPECT_EQ(p.docsEnded, 1);
 }

@@ -9,6 +9,7 @@
 
 using conn_test::Flags;
 using conn_test::flags;
+using conn_test::kNone;
 using qov::connection;
 using qov::SerialState;
 using namespace qov::sim;
@@ -90,7 +91,7 @@ TEST(ConnectionsSerial, OpenComPortWritesTheFixedLineAndAddsTheSerialFlag) {
     EXPECT_FALSE(com.timeoutsSet);
     // Nothing was closed first and no other flag changed.
     EXPECT_EQ(p.docsEnded, 0);
-    EXPECT_EQ(flags(), (Flags{1, 0, 0, 1, 0, 1, 0}));
+    EXPECT_EQ(flags(), Flags::with({&Flags::spooler, &Flags::serial, &Flags::open}));
 }
 
 TEST(ConnectionsSerial, OpenComPortCountsAsOpenEvenWhenThePortIsMissing) {
@@ -98,7 +99,7 @@ TEST(ConnectionsSerial, OpenComPortCountsAsOpenEvenWhenThePortIsMissing) {
     sim->addDevice("COM4", DeviceKind::Com).openFails = true;
     EXPECT_STREQ(opencomport(text("COM4")), "1");
     EXPECT_EQ(connection().current.handle, qov::kInvalidHandle);
-    EXPECT_EQ(flags(), (Flags{0, 0, 0, 1, 0, 1, 0}));
+    EXPECT_EQ(flags(), Flags::with({&Flags::serial, &Flags::open}));
     EXPECT_EQ(sim->countCalls("SetCommState"), 0);
 }
 

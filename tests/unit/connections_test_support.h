@@ -3,19 +3,30 @@
 #pragma once
 
 #include <algorithm>
+#include <initializer_list>
 #include <ostream>
 #include <string>
 #include <vector>
 
 #include "connections/connection_record.h"
 #include "connections/usb_discovery.h"
-#include "platform/sim/sim.h"
+#include "fixtures.h"
+#include "sim.h"
 
 namespace conn_test {
 
-// The current connection's transport flags, in one comparable value.
+// The current connection's transport flags, in one comparable value. The
+// fields keep the library's int values, so a flag set to anything but 0 or 1
+// shows; Flags::with names the ones a test expects set:
+// Flags::with({&Flags::network, &Flags::open}).
 struct Flags {
-    int spooler, parallel, usb, serial, network, open, overlapped;
+    int spooler = 0, parallel = 0, usb = 0, serial = 0, network = 0, open = 0, overlapped = 0;
+
+    static Flags with(std::initializer_list<int Flags::*> set) {
+        Flags f;
+        for (int Flags::*field : set) f.*field = 1;
+        return f;
+    }
     bool operator==(const Flags& o) const {
         return spooler == o.spooler && parallel == o.parallel && usb == o.usb &&
                serial == o.serial && network == o.network && open == o.open &&
@@ -29,21 +40,23 @@ inline std::ostream& operator<<(std::ostream& out, const Flags& f) {
 }
 inline Flags flags() {
     const auto& c = qov::connection();
-    return {c.current.spoolerFlag, c.parallelFlag, c.current.usbFlag, c.serialFlag,
-            c.networkFlag,         c.connectionOpenFlag, c.current.overlappedUsbFlag};
+    Flags f;
+    f.spooler = c.current.spoolerFlag;
+    f.parallel = c.parallelFlag;
+    f.usb = c.current.usbFlag;
+    f.serial = c.serialFlag;
+    f.network = c.networkFlag;
+    f.open = c.connectionOpenFlag;
+    f.overlapped = c.current.overlappedUsbFlag;
+    return f;
 }
-constexpr Flags kNone{0, 0, 0, 0, 0, 0, 0};
+const Flags kNone{};
 
-// "\\?\usb#<vendor>&pid_<pid>#<serial>#{interface class}".
-inline std::string usbPath(const std::string& vendor, const std::string& pid,
-                           const std::string& serial) {
-    return "\\\\?\\usb#" + vendor + "&pid_" + pid + "#" + serial +
-           "#{a5dcbf10-6530-11d2-901f-00c04fb951ed}";
-}
+using fixtures::usbDevicePath;
 // A present printer of the library's vendor: interface and device.
 inline std::string addUsbPrinter(qov::sim::SimPlatform& sim, const std::string& serial,
                                  bool detailFails = false) {
-    const std::string path = usbPath(qov::vendorFilter(), "0001", serial);
+    const std::string path = usbDevicePath(qov::vendorFilter(), "0001", serial);
     sim.addUsbInterface(path, detailFails);
     sim.addDevice(path, qov::sim::DeviceKind::Usb);
     return path;

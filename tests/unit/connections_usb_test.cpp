@@ -11,7 +11,7 @@ using conn_test::addUsbPrinter;
 using conn_test::Flags;
 using conn_test::flags;
 using conn_test::kNone;
-using conn_test::usbPath;
+using conn_test::usbDevicePath;
 using qov::connection;
 using qov::UsbSearchRecord;
 using namespace qov::sim;
@@ -26,12 +26,12 @@ std::string upper(std::string s) {
 TEST(ConnectionsUsbDiscovery, FilterLooksAtCharactersEightToFifteenOnly) {
     SimScope sim;
     const std::string vid = qov::vendorFilter();
-    const std::string ours = usbPath(vid, "0001", "A");
+    const std::string ours = usbDevicePath(vid, "0001", "A");
     const std::string otherPrefix = "\\\\?\\hid#" + vid + "&pid_0002#B";
     sim->addUsbInterface(ours);
     sim->addUsbInterface(otherPrefix);                            // same place: passes
-    sim->addUsbInterface(usbPath(upper(vid), "0003", "C"));       // case differs
-    sim->addUsbInterface(usbPath("vid_0000", vid.substr(4), "D"));  // digits elsewhere
+    sim->addUsbInterface(usbDevicePath(upper(vid), "0003", "C"));       // case differs
+    sim->addUsbInterface(usbDevicePath("vid_0000", vid.substr(4), "D"));  // digits elsewhere
     sim->addUsbInterface("\\\\?\\usb#" + vid.substr(0, 6));       // too short
     UsbSearchRecord r;
     qov::discoverLastUsbDevice(r);
@@ -49,7 +49,7 @@ TEST(ConnectionsUsbDiscovery, LastMatchWinsAndFailedDetailsAreSkipped) {
     addUsbPrinter(sim.os(), "SN1");
     const std::string second = addUsbPrinter(sim.os(), "SN2");
     addUsbPrinter(sim.os(), "SN3", /*detailFails=*/true);
-    sim->addUsbInterface(usbPath("vid_0a5f", "0001", "LATE"));
+    sim->addUsbInterface(usbDevicePath("vid_0a5f", "0001", "LATE"));
     UsbSearchRecord r;
     r.slotPaths[2] = "left over";
     qov::discoverLastUsbDevice(r);
@@ -87,7 +87,7 @@ TEST(ConnectionsUsbDiscovery, NumberedFormFillsFiveSlotsEveryCall) {
     std::vector<std::string> paths;
     for (int i = 1; i <= 7; ++i) {
         paths.push_back(addUsbPrinter(sim.os(), "N" + std::to_string(i)));
-        sim->addUsbInterface(usbPath("vid_0a5f", "0001", "X" + std::to_string(i)));
+        sim->addUsbInterface(usbDevicePath("vid_0a5f", "0001", "X" + std::to_string(i)));
     }
     for (int round = 0; round < 2; ++round) {  // the counter starts at 1 again
         UsbSearchRecord r;
@@ -117,11 +117,11 @@ TEST(ConnectionsUsbOpen, IdentifiedOpenIntoSlotOne) {
     EXPECT_EQ(connection().portName, "SN2");
     EXPECT_EQ(p.docsEnded, 1);  // closeport ran first
     EXPECT_EQ(openport_usbid(1, "Sn2"), 0);
-    EXPECT_EQ(flags(), (Flags{0, 0, 1, 0, 0, 1, 0}));
+    EXPECT_EQ(flags(), Flags::with({&Flags::usb, &Flags::open}));
     EXPECT_EQ(sim->device(last)->lastShare, 0u);
 
     EXPECT_EQ(openport_usbid_async(1, ""), 0);  // empty text: the last device
-    EXPECT_EQ(flags(), (Flags{0, 0, 1, 0, 0, 1, 1}));
+    EXPECT_EQ(flags(), Flags::with({&Flags::usb, &Flags::open, &Flags::overlapped}));
     EXPECT_EQ(sim->device(last)->lastFlags, qov::kFlagOverlapped | qov::kFlagNormalAttributes);
     EXPECT_EQ(sim->device(last)->lastShare, 0u);  // ports are never shared
     EXPECT_EQ(openport_usbid(1, "SN2"), 0);
@@ -168,9 +168,9 @@ TEST(ConnectionsUsbOpen, NumberedOpenBySlotPosition) {
     EXPECT_EQ(sim->device(second)->openHandles, 1);
     EXPECT_EQ(connection().slots[2].usbFlag, 1);
     // The open flag follows slot 1's USB flag, which is clear.
-    EXPECT_EQ(flags(), (Flags{1, 0, 0, 0, 0, 0, 0}));
+    EXPECT_EQ(flags(), Flags::with({&Flags::spooler}));
     EXPECT_EQ(openusbportmult(1), 1);
-    EXPECT_EQ(flags(), (Flags{1, 0, 1, 0, 0, 1, 0}));
+    EXPECT_EQ(flags(), Flags::with({&Flags::spooler, &Flags::usb, &Flags::open}));
     EXPECT_TRUE(sim->boxes.empty());
 }
 
@@ -195,7 +195,7 @@ TEST(ConnectionsUsbOpen, NumberedOpenFailuresShowTheirMessages) {
         EXPECT_EQ(sim->boxes[0].caption, "Error Message");
         EXPECT_EQ(sim->boxes[0].icon, qov::Icon::Warning);
         // A bad slot number also drops the spooler flag; the others keep it.
-        EXPECT_EQ(flags(), (Flags{c.slot > 0 ? 1 : 0, 0, 0, 0, 0, 0, 0})) << c.slot;
+        EXPECT_EQ(flags(), (c.slot > 0 ? Flags::with({&Flags::spooler}) : kNone)) << c.slot;
         EXPECT_EQ(sim->countCalls("EnumUsbDevices"), c.slot > 0 ? 1 : 0);
     }
 }
@@ -217,7 +217,7 @@ TEST(ConnectionsUsbOpen, BadSlotNumberFinishesTheOpenSpoolerDocumentFirst) {
     EXPECT_LT(endDoc, close);
     EXPECT_EQ(printer.docsEnded, 1);
     EXPECT_EQ(printer.openHandles, 0);
-    EXPECT_EQ(flags(), (Flags{0, 0, 0, 0, 0, 0, 0}));
+    EXPECT_EQ(flags(), kNone);
     // Nothing is open: a close has nothing left to end.
     EXPECT_EQ(closeport(), 0);
     EXPECT_EQ(sim->countCalls("ClosePrinter"), 1);

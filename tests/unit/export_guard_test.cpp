@@ -6,7 +6,7 @@
 #include <new>
 
 #include "library_state.h"
-#include "platform/sim/sim.h"
+#include "sim.h"
 #include "qovlib.h"
 #include "sending_test_support.h"
 

@@ -10,7 +10,8 @@
 #include <vector>
 
 #include "connections/usb_discovery.h"
-#include "platform/sim/sim.h"
+#include "fixtures.h"
+#include "sim.h"
 #include "qovlib.h"
 
 namespace fmt_test {
@@ -21,13 +22,10 @@ constexpr const char* kPrinter = "LP-7";
 constexpr const char* kPeer = "10.1.2.3";
 constexpr std::uint16_t kPeerPort = 9100;
 
-inline std::string usbPath() {
-    return std::string("\\\\?\\usb#") + qov::vendorFilter() +
-           "&pid_0042#F00D#{a5dcbf10-6530-11d2-901f-00c04fb951ed}";
-}
+inline std::string usbPath() { return fixtures::usbDevicePath(qov::vendorFilter(), "0042", "F00D"); }
 
 inline std::string peerTarget(const char* address = kPeer, std::uint16_t port = kPeerPort) {
-    return std::string("tcp:") + address + ":" + std::to_string(port);
+    return fixtures::peerTarget(address, port);
 }
 
 enum class Link { Spooler, Lpt, Usb, UsbAsync, Com, Network };

@@ -9,7 +9,7 @@
 #include <string>
 
 #include "forms/form_workspace.h"
-#include "platform/sim/sim.h"
+#include "sim.h"
 #include "qovlib.h"
 
 namespace forms_test {

@@ -3,7 +3,7 @@
 
 #include <string>
 
-#include "platform/sim/sim.h"
+#include "sim.h"
 #include "qovlib.h"
 
 namespace {

@@ -4,7 +4,7 @@
 #include <string>
 
 #include "platform/like_pattern.h"
-#include "platform/sim/sim.h"
+#include "sim.h"
 
 namespace {
 

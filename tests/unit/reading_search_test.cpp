@@ -8,7 +8,7 @@
 
 #include "reading/receive_state.h"
 #include "reading/reply_search.h"
-#include "platform/sim/sim.h"
+#include "sim.h"
 
 namespace {
 

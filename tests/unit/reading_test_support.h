@@ -11,7 +11,8 @@
 
 #include "connections/connection_record.h"
 #include "connections/usb_discovery.h"
-#include "platform/sim/sim.h"
+#include "fixtures.h"
+#include "sim.h"
 #include "qovlib.h"
 #include "reading/receive_state.h"
 
@@ -25,12 +26,11 @@ using qov::sim::Step;
 
 constexpr const char* kPeerAddress = "10.0.0.9";
 constexpr std::uint16_t kPeerPort = 9100;
-inline std::string peerTarget() { return "tcp:10.0.0.9:9100"; }
+inline std::string peerTarget() { return fixtures::peerTarget(kPeerAddress, kPeerPort); }
 
 // A device path that passes the vendor filter.
 inline std::string usbPath(const std::string& serial = "PR0001") {
-    return std::string("\\\\?\\usb#") + qov::vendorFilter() + "&pid_0042#" + serial +
-           "#{a5dcbf10-6530-11d2-901f-00c04fb951ed}";
+    return fixtures::usbDevicePath(qov::vendorFilter(), "0042", serial);
 }
 
 // Moves the clock to the start of the next calendar second (or leaves it

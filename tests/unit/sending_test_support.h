@@ -13,7 +13,8 @@
 
 #include "connections/connection_record.h"
 #include "connections/usb_discovery.h"
-#include "platform/sim/sim.h"
+#include "fixtures.h"
+#include "sim.h"
 #include "qovlib.h"
 
 namespace sending_test {
@@ -41,13 +42,12 @@ constexpr std::uint16_t kPeerPort = 9100;
 
 // A device path that passes the vendor filter.
 inline std::string usbPath(const std::string& serial = "SN0001") {
-    return std::string("\\\\?\\usb#") + qov::vendorFilter() + "&pid_0051#" + serial +
-           "#{a5dcbf10-6530-11d2-901f-00c04fb951ed}";
+    return fixtures::usbDevicePath(qov::vendorFilter(), "0051", serial);
 }
 
 inline std::string peerTarget(const std::string& address = kPeerAddress,
                               std::uint16_t port = kPeerPort) {
-    return "tcp:" + address + ":" + std::to_string(port);
+    return fixtures::peerTarget(address, port);
 }
 
 // openethernetmult takes the port number as the value of its pointer.

@@ -1,9 +1,11 @@
 // Code-page conversions of the simulated OS: Windows-1252 and UTF-8 to and
 // from UTF-16, with the semantics of MultiByteToWideChar and
 // WideCharToMultiByte (no flags, no default character).
-#include "platform/sim/sim_codepage.h"
+#include "sim_codepage.h"
 
 #include <cstring>
+
+#include "sim_impl.h"
 
 namespace qov::sim::detail {
 
@@ -168,3 +170,57 @@ bool encode(std::uint32_t codePage, const char16_t* src, std::size_t n, std::str
 }
 
 }  // namespace qov::sim::detail
+
+namespace qov::sim {
+
+int SimPlatform::multiByteToWide(std::uint32_t codePage, const char* src, int srcLen, char16_t* dst,
+                                 int dstLen) {
+    std::uint32_t cp = codePage == kCodePageAnsi ? ansiCodePage : codePage;
+    if (!src || srcLen == 0 || srcLen < -1 || dstLen < 0 || (dstLen > 0 && !dst)) {
+        impl_->lastError = kErrorInvalidParameter;
+        return 0;
+    }
+    std::size_t n = srcLen == -1 ? std::strlen(src) + 1 : std::size_t(srcLen);
+    std::u16string out;
+    if (!detail::decode(cp, src, n, out)) {
+        impl_->lastError = kErrorInvalidParameter;
+        return 0;
+    }
+    if (dstLen == 0) return int(out.size());
+    if (out.size() > std::size_t(dstLen)) {
+        impl_->lastError = kSimErrorInsufficientBuffer;
+        return 0;
+    }
+    std::copy(out.begin(), out.end(), dst);
+    return int(out.size());
+}
+
+int SimPlatform::wideToMultiByte(std::uint32_t codePage, const char16_t* src, int srcLen, char* dst,
+                                 int dstLen) {
+    std::uint32_t cp = codePage == kCodePageAnsi ? ansiCodePage : codePage;
+    if (!src || srcLen == 0 || srcLen < -1 || dstLen < 0 || (dstLen > 0 && !dst)) {
+        impl_->lastError = kErrorInvalidParameter;
+        return 0;
+    }
+    std::size_t n = 0;
+    if (srcLen == -1) {
+        while (src[n]) ++n;
+        ++n;
+    } else {
+        n = std::size_t(srcLen);
+    }
+    std::string out;
+    if (!detail::encode(cp, src, n, out)) {
+        impl_->lastError = kErrorInvalidParameter;
+        return 0;
+    }
+    if (dstLen == 0) return int(out.size());
+    if (out.size() > std::size_t(dstLen)) {
+        impl_->lastError = kSimErrorInsufficientBuffer;
+        return 0;
+    }
+    std::copy(out.begin(), out.end(), dst);
+    return int(out.size());
+}
+
+}  // namespace qov::sim

@@ -62,7 +62,7 @@ Step reply(std::string bytes, std::uint32_t afterMs = 0);
 Step closeAfter(std::uint32_t afterMs = 0);
 Step failAfter(std::uint32_t afterMs = 0);
 
-// Added: SQL LIKE as queryPrinterOffline applies it to printer names (the
+// SQL LIKE as queryPrinterOffline applies it to printer names (the
 // shared matcher of platform/like_pattern.h, sets "[a-c]" included):
 // '%' any run of characters, '_' exactly one, letters compared without case
 // (ASCII), no escapes.
@@ -89,7 +89,7 @@ struct Endpoint {
     std::string received;
     std::vector<std::string> writes;
 
-    // Added: the time from which the steps after the last matched Expect
+    // The time from which the steps after the last matched Expect
     // count their delays (0 for a device or printer until an Expect
     // matches; the connect time for a network connection). Leading steps
     // with no Expect before them are scheduled from here the first time the
@@ -101,7 +101,7 @@ struct Endpoint {
 
 enum class DeviceKind { Lpt, Com, Usb, File };
 
-// Added: further error codes the simulation sets (Windows / Winsock values).
+// Further error codes the simulation sets (Windows / Winsock values).
 enum : std::uint32_t {
     kSimErrorInvalidFunction = 1,        // serial call on a non-COM device, fileSize on a device
     kSimErrorSharingViolation = 32,      // createFile: share modes of the open handles forbid it
@@ -141,7 +141,7 @@ enum : int {
 //   opened overlapped makes a synchronous read (its event is set after).
 // - Synchronous reads: a File reads content at the handle's position; LPT
 //   returns the chunk readable now or 0 bytes; USB returns the next chunk
-//   when it arrives (the clock advances to it), or 0 bytes after 1000 ms when
+//   when it arrives (the clock advances to it), or 0 bytes after 5000 ms (the USB wait) when
 //   none is scripted; COM waits for the next chunk at most
 //   readTotalConstant + readTotalMultiplier * size ms, or readInterval ms
 //   when both totals are 0 (not at all when readInterval is 0xFFFFFFFF; with
@@ -256,7 +256,7 @@ public:
     int failNextEvents = 0;        // the next n createEvent calls fail
     bool socketCreationFails = false;
     std::uint32_t ansiCodePage = 1252;  // 1252 or 65001
-    // Added: a guard against loops that never end. When more than this many
+    // A guard against loops that never end. When more than this many
     // calls are logged while the virtual clock stands still, the simulation
     // prints the last calls to stderr and aborts the test program. 0: off.
     std::uint64_t runawayCallLimit = 1000000;
@@ -316,9 +316,9 @@ public:
     bool allScriptsDone() const;
     // Events and handles still open (a test of cleanup).
     int openEventCount() const;
-    // Added: file, device and printer handles still open (events not counted).
+    // File, device and printer handles still open (events not counted).
     int openHandleCount() const;
-    // Added: sockets created and not yet closed.
+    // Sockets created and not yet closed.
     int openSocketCount() const;
 
     // ---- the clock ------------------------------------------------------
