@@ -6,6 +6,7 @@
 set -uo pipefail
 
 root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
+. "$root/scripts/emulator_start.sh"
 build="${1:-$root/build/linux}"
 emulator="$build/qovemu"
 example="$build/examples/print_label"
@@ -46,16 +47,8 @@ trap stop_emulator EXIT
 show_bytes() { sed 's/\r$//' "$1" | cat -v; }
 
 echo "== starting the printer emulator"
-"$emulator" --port 0 --capture-dir "$captures" --preview-dir "$previews" >"$work/qovemu.log" 2>&1 &
-emulator_pid=$!
-port=""
-for _ in $(seq 100); do
-  port="$(sed -n 's/^listening 127\.0\.0\.1:\([0-9][0-9]*\)$/\1/p' "$work/qovemu.log")"
-  [ -n "$port" ] && break
-  kill -0 "$emulator_pid" 2>/dev/null || break
-  sleep 0.1
-done
-[ -n "$port" ] || { cat "$work/qovemu.log" >&2; fail "the emulator did not start"; }
+start_emulator "$emulator" "$work/qovemu.log" --capture-dir "$captures" --preview-dir "$previews" \
+  || fail "the emulator did not start"
 echo "qovemu listens on 127.0.0.1:$port (pid $emulator_pid)"
 
 echo

@@ -8,6 +8,7 @@
 set -uo pipefail
 
 root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
+. "$root/scripts/emulator_start.sh"
 build="$(cd "${1:-$root/build/linux}" && pwd)" || exit 1
 python=/usr/bin/python3   # Debian's interpreter: the one with python3-build, -pytest, -pil
 work="$build/python"
@@ -51,16 +52,7 @@ cleanup() {
 }
 trap cleanup EXIT
 cp "$root/python/examples/print_label.py" "$outside/"
-"$build/qovemu" --port 0 --capture-dir "$outside" >"$outside/qovemu.log" 2>&1 &
-emulator_pid=$!
-port=""
-for _ in $(seq 100); do
-  port="$(sed -n 's/^listening 127\.0\.0\.1:\([0-9][0-9]*\)$/\1/p' "$outside/qovemu.log")"
-  [ -n "$port" ] && break
-  kill -0 "$emulator_pid" 2>/dev/null || break
-  sleep 0.1
-done
-[ -n "$port" ] || { cat "$outside/qovemu.log" >&2; fail "the emulator did not start"; }
+start_emulator "$build/qovemu" "$outside/qovemu.log" --capture-dir "$outside" || fail "the emulator did not start"
 (cd "$outside" && timeout 60 "$work/venv/bin/python" print_label.py 127.0.0.1 "$port") | tee "$outside/example.log"
 [ "${PIPESTATUS[0]}" -eq 0 ] || fail "the example failed"
 grep -q "^qovlib .* from $work/venv/" "$outside/example.log" || fail "the example did not use the installed package"
