@@ -3,12 +3,17 @@
 SHELL := /bin/bash
 JOBS ?= $(shell nproc)
 
-.PHONY: all deps build build-asan test unit-tests demo bench docs clean
+.PHONY: all deps deps-demo build build-asan test unit-tests demo bench docs clean
 
 all: build
 
+# Every package of scripts/packages/ (make test); deps-demo only the Linux
+# build's and the demo's.
 deps:
 	@bash scripts/deps.sh all
+
+deps-demo:
+	@bash scripts/deps.sh demo
 
 build:
 	cmake --preset linux >/dev/null
@@ -93,7 +98,7 @@ export-guards:
 source-lists: build dll
 	@bash scripts/check_sources.sh
 
-demo: deps build
+demo: deps-demo build
 	@bash scripts/demo.sh
 
 bench: build
@@ -102,7 +107,7 @@ bench: build
 # The API reference from include/qovlib.h: build/docs/html/index.html. Any
 # doxygen warning (an undocumented export or parameter) fails it.
 docs:
-	@command -v doxygen >/dev/null || bash scripts/deps.sh linux
+	@command -v doxygen >/dev/null || bash scripts/deps.sh all
 	mkdir -p build/docs
 	doxygen docs/Doxyfile
 	@echo "API reference: build/docs/html/index.html"
