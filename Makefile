@@ -35,6 +35,7 @@ posix-tests: build build-asan
 	ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 ctest --preset linux-asan -L posix
 
 test: deps unit-tests posix-tests fuzz-smoke wine-tests python-tests docs package-tests source-lists export-guards
+	@bash scripts/test_summary.sh
 
 # The Python package: the wheel (bundling libqovlib.so) built with Debian's
 # python3-build, installed in a fresh venv, its pytest suite against qovemu,

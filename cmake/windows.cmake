@@ -53,8 +53,11 @@ add_executable(print_label examples/win/print_label.c)
 target_link_libraries(print_label PRIVATE qovlib)
 target_link_options(print_label PRIVATE ${QOV_STATIC_RUNTIME})
 
-# The Wine test program reaches every export through GetProcAddress only;
-# it is built here and run under Wine by scripts/wine_tests.sh.
+# The Wine test program: the DLL's cases (every export reached through
+# GetProcAddress only), the win32 backend's contract cases and the example's
+# run, in one process per architecture (where 32-bit programs run only under
+# an emulator, each x86 process costs about a minute). Built here and run
+# under Wine by scripts/wine_tests.sh.
 option(QOV_WINE_TESTS "Build the Windows test program run under Wine" ON)
 if(QOV_WINE_TESTS)
   file(STRINGS ${CMAKE_SOURCE_DIR}/tests/wine/exports/QOVLIB-${QOV_ARCH}.txt qov_export_names)
@@ -77,7 +80,13 @@ if(QOV_WINE_TESTS)
     tests/wine/ports_test.cpp
     tests/wine/spooler_test.cpp)
   target_include_directories(wine_tests PRIVATE include tests/wine ${CMAKE_BINARY_DIR}/wine)
-  target_link_libraries(wine_tests PRIVATE ws2_32 user32)
+  # The example's own source, its main renamed, linked through the import
+  # library as users link it.
+  add_library(print_label_case OBJECT examples/win/print_label.c)
+  target_compile_definitions(print_label_case PRIVATE main=print_label_main)
+  target_link_libraries(print_label_case PRIVATE qov_headers)
+  target_link_libraries(wine_tests PRIVATE print_label_case contract_win32_cases qov_win32 qovlib gtest
+                        winspool setupapi ws2_32 ole32 oleaut32 wbemuuid user32)
   target_link_options(wine_tests PRIVATE ${QOV_STATIC_RUNTIME})
   add_dependencies(wine_tests qovlib)
 
