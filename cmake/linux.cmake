@@ -76,6 +76,7 @@ target_link_libraries(qov_sim PUBLIC qov_headers)
 target_include_directories(qov_sim PUBLIC tests/sim)
 
 # The label renderer and its CLI (before the emulator, which draws with it).
+add_subdirectory(tools/qovread)
 add_subdirectory(tools/qovrender)
 add_subdirectory(tools/qovpreview)
 add_subdirectory(tools/qovemu)
