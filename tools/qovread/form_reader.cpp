@@ -447,7 +447,7 @@ void FormReader::barcodeHeader(const std::string& text) {
             bool hasDots = false;
             readPosition(o.substr(1), tenths, dots, hasDots);
             if (b.keyword == "PDF417") b.height = tenths / 10.0;
-            else if (twoD) note("height " + o + " has no use for " + b.keyword);
+            else if (twoD) note("option " + o + " has no use for " + b.keyword);
             else b.height = tenths / 10.0 + dots / scale_.rows;
         } else if (numberAfter(o, "BF", n)) {
             if (i + 3 >= f.size() || !readInt(f[i + 1], n) || n < 0) {
@@ -458,7 +458,7 @@ void FormReader::barcodeHeader(const std::string& text) {
             b.field = static_cast<int>(n);
             readInt(f[++i], n);
             b.fieldLength = static_cast<int>(std::min<long long>(n, static_cast<long long>(limits_.maxFieldBytes)));
-        } else if (twoD && o[0] == 'Y' && o.size() > 1) {
+        } else if (b.keyword == "PDF417" && o[0] == 'Y' && o.size() > 1) {
             const bool dots = o[1] == 'D';
             if (readInt(o.substr(dots ? 2 : 1), n) && n > 0 && n < 1000) b.rowHeight = Size{dots ? double(n) : n / 72.0, dots, true};
             else note("row height " + shown(o) + " ignored");
@@ -477,6 +477,7 @@ void FormReader::barcodeHeader(const std::string& text) {
         } else if (twoD && numberAfter(o, "R", n)) b.rows = static_cast<int>(n);
         else if (twoD && numberAfter(o, "C", n)) b.cols = static_cast<int>(n);
         else if (twoD && (numberAfter(o, "W", n) || startsWith(o, "ASPECT"))) note("PDF417 option " + o + " ignored");
+        else if (o[0] == 'Y' || o[0] == 'T' || o[0] == 'E' || o[0] == 'M') note("option " + shown(o) + " has no use for " + b.keyword);
         else note("barcode option " + shown(o) + " not understood; ignored", true);
     }
     barcode_ = b;
@@ -507,7 +508,8 @@ void FormReader::rule(const std::string& text) {
     std::size_t k = 0;
     if (block_ != Block::Reverse) {
         long long lt = 0;
-        if (!readInt(f[k++], lt) || lt < 0) return note("line thickness not understood; left out", true);
+        if (!readInt(f[k++], lt)) return note("line thickness not understood; left out", true);
+        if (lt < 0) return note("negative line thickness; left out", true);
         r.thickRows = lt / (scale_.dot ? scale_.rows : kGridRows);
         r.thickCols = lt / (scale_.dot ? scale_.cols : kGridCols);
     }
@@ -597,7 +599,7 @@ void FormReader::rfidHeader(const std::string& text, bool write) {
         static const char* const kBanks[] = {"EPC", "TID", "USR", "ACS", "KIL", "PC"};
         const std::string bank = trimBlanks(f[i]);
         if (std::find_if(std::begin(kBanks), std::end(kBanks), [&](const char* b) { return bank == b; }) == std::end(kBanks)) {
-            note("RFID bank " + shown(bank) + " not known; EPC used", true);
+            note("RFID bank " + shown(bank) + " not known; EPC used");
         } else {
             rfid_.bank = bank;
         }

@@ -77,7 +77,7 @@ void JobReader::feed(const char* data, std::size_t size) { splitter_.feed(data, 
 void JobReader::finish() {
     if (splitter_.inImage()) {
         line_ = splitter_.line();
-        endDefinition("image without its end marker at the end of the input");
+        endDefinition((std::string("without ") + cc_ + "RASTEREND before the end of the input").c_str());
     }
     splitter_.finish();
     line_ = splitter_.line();
