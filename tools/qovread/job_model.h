@@ -129,6 +129,7 @@ struct Form {
     bool counts = false;           // holds a PAGE or an incremental field
     std::vector<Element> elements;
     std::size_t bytes = 0;         // of its body as received
+    std::string body;              // its lines, blanks around them stripped, each ended by CR LF
     std::size_t blocks = 0;        // element blocks (STOP-terminated or single-line)
 };
 

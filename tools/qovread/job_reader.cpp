@@ -499,15 +499,20 @@ void JobReader::blockLine(const std::string& text) {
         formReader_->finish(line_);
         return storeForm();
     }
-    if (t[0] == '/') return;  // a comment
     if (over_) return;
-    form_->bytes += t.size() + 2;
-    if (form_->bytes > limits_.maxFormBytes) {
+    if (form_->bytes + t.size() + 2 > limits_.maxFormBytes) {
         over_ = true;
         form_->elements.clear();
         form_->elements.shrink_to_fit();
-        return note("form larger than " + std::to_string(limits_.maxFormBytes) + " bytes; discarded", true);
+        form_->body.clear();
+        form_->body.shrink_to_fit();
+        form_->bytes = 0;
+        return note("form " + shown(form_->name) + " larger than " + std::to_string(limits_.maxFormBytes) + " bytes; discarded", true);
     }
+    form_->bytes += t.size() + 2;
+    form_->body += t;
+    form_->body += "\r\n";
+    if (t[0] == '/') return;  // a comment
     formReader_->line(t, line_);
 }
 
@@ -680,6 +685,7 @@ void JobReader::startExecute(const std::string& rest) {
     }
     job_.form = it->second;
     job_.copies = copies_;
+    if (execOk_) sink_.executeStarted(job_);
 }
 
 bool JobReader::dataLine(const std::string& t) {

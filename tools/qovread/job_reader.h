@@ -23,6 +23,9 @@ public:
     // `error`: what a printer would reject; otherwise skipped, guessed or ignored.
     virtual void note(long long /*line*/, const std::string& /*text*/, bool /*error*/) {}
     virtual void textPage(const TextPage&) {}
+    // A valid EXECUTE: its first page always prints (sent before its data
+    // lines are known; label() follows for every page, the first included).
+    virtual void executeStarted(const LabelJob&) {}
     // One page of data of an executed form (also NOMOTION forms).
     virtual void label(const LabelJob&) {}
     virtual void formStored(const Form&) {}
