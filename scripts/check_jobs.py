@@ -41,7 +41,8 @@ def render(preview, job, path, out_dir):
             labels.append({"png": m.group(1), "w": int(m.group(2)), "h": int(m.group(3)), "texts": []})
         elif line.startswith("  text ") and labels:
             rot, _, text = line[7:].partition(" ")
-            labels[-1]["texts"].append((int(rot), text))
+            # qovpreview gives the clockwise turn; expect.json the counter-clockwise one.
+            labels[-1]["texts"].append(((360 - int(rot)) % 360, text))
     notes = []
     base = os.path.basename(path)
     for line in run.stderr.decode("utf-8", "replace").splitlines():
@@ -58,7 +59,32 @@ def decode(png, kinds):
     # not searched at all.
     image = Image.open(png).convert("L")
     formats = zxingcpp.barcode_formats_from_str("|".join(sorted(kinds)))
-    return [(b.format.name, b.text) for b in zxingcpp.read_barcodes(image, formats=formats, try_downscale=False)]
+    found = set()
+    for picture in candidates(image):
+        found |= {(b.format.name, b.text) for b in zxingcpp.read_barcodes(picture, formats=formats, try_downscale=False)}
+    return sorted(found)
+
+
+def candidates(image):
+    # The picture, then the picture without its long rules (a frame line
+    # closer to a symbol than the decoder's quiet zone), then its quarters
+    # (a decoder finds a symbol beside larger ones more easily alone).
+    yield image
+    w, h = image.size
+    px = image.load()
+    clean = image.copy()
+    cp = clean.load()
+    for x in range(w):
+        if sum(1 for y in range(h) if px[x, y] < 128) > h * 0.6:
+            for y in range(h):
+                cp[x, y] = 255
+    for y in range(h):
+        if sum(1 for x in range(w) if px[x, y] < 128) > w * 0.6:
+            for x in range(w):
+                cp[x, y] = 255
+    yield clean
+    for left, top in ((0, 0), (w // 2, 0), (0, h // 2), (w // 2, h // 2), (w // 4, h // 4)):
+        yield image.crop((left, top, left + w // 2 + w // 8, top + h // 2 + h // 8))
 
 
 def note_matches(note, entry):
