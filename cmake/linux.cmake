@@ -141,5 +141,7 @@ if(QOV_TESTS)
     # The renderer's benchmark (its own folder: it links the renderer, not the library).
     add_executable(bench_render bench/render/bench_render.cpp)
     target_link_libraries(bench_render PRIVATE qovrender benchmark::benchmark)
+    add_executable(bench_jobs bench/render/bench_jobs.cpp)
+    target_link_libraries(bench_jobs PRIVATE qovrender benchmark::benchmark)
   endif()
 endif()
