@@ -8,9 +8,9 @@
 set -euo pipefail
 base="${1:-$(git merge-base HEAD main 2>/dev/null || git rev-parse HEAD~1)}"
 job="${QOV_BENCH_JOB:-$(cd .. && pwd)/shared/jobs/01-driver-shipping-pcx-logo.txt}"
-tmp="$(mktemp -d /tmp/qov-bench-XXXXXX)"
-trap 'rm -rf "$tmp"' EXIT
-git archive "$base" | tar -x -C "$tmp"
+# The earlier tree and its build are kept for the next run.
+tmp="/tmp/qov-bench-$(git rev-parse --short "$base")"
+[ -f "$tmp/CMakeLists.txt" ] || { mkdir -p "$tmp" && git archive "$base" | tar -x -C "$tmp"; }
 cp bench/render/bench_jobs.cpp "$tmp/bench/render/"
 grep -q bench_jobs "$tmp/cmake/linux.cmake" || cat >> "$tmp/cmake/linux.cmake" <<'CMAKE'
 if(TARGET qovrender AND TARGET benchmark::benchmark)
