@@ -76,6 +76,7 @@ target_link_libraries(qov_sim PUBLIC qov_headers)
 target_include_directories(qov_sim PUBLIC tests/sim)
 
 # The label renderer and its CLI (before the emulator, which draws with it).
+add_subdirectory(tools/qovread)
 add_subdirectory(tools/qovrender)
 add_subdirectory(tools/qovpreview)
 add_subdirectory(tools/qovemu)
@@ -140,5 +141,7 @@ if(QOV_TESTS)
     # The renderer's benchmark (its own folder: it links the renderer, not the library).
     add_executable(bench_render bench/render/bench_render.cpp)
     target_link_libraries(bench_render PRIVATE qovrender benchmark::benchmark)
+    add_executable(bench_jobs bench/render/bench_jobs.cpp)
+    target_link_libraries(bench_jobs PRIVATE qovrender benchmark::benchmark)
   endif()
 endif()

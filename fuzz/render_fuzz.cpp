@@ -126,14 +126,15 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     FUZZ_CHECK(renderer.labels() == labels);
 
     const qovrender::PrinterMemory& mem = renderer.memory();
-    FUZZ_CHECK(mem.forms.size() <= m.maxForms);
-    FUZZ_CHECK(mem.logos.size() <= m.maxLogos);
-    for (const auto& form : mem.forms) FUZZ_CHECK(form.second.model.elements.size() <= m.maxElementsPerLabel);
-    for (const auto& logo : mem.logos) {
-        const Raster& r = logo.second;
+    FUZZ_CHECK(mem.language.forms.size() <= m.maxForms);
+    FUZZ_CHECK(mem.language.logos.size() <= m.maxLogos);
+    for (const auto& form : mem.language.forms) FUZZ_CHECK(form.second->elements.size() <= m.maxElementsPerLabel);
+    for (const auto& logo : mem.pictures) {
+        const Raster& r = logo.second.second;
         FUZZ_CHECK(r.width() <= m.maxRasterColumns && r.height() <= m.maxRasterRows);
         FUZZ_CHECK(static_cast<long long>(r.width()) * r.height() <= m.maxLogoDots);
     }
-    FUZZ_CHECK(mem.rotate == 0 || mem.rotate == 90 || mem.rotate == 180 || mem.rotate == 270);
+    const int rotate = mem.language.setup.rotate;
+    FUZZ_CHECK(rotate == 0 || rotate == 90 || rotate == 180 || rotate == 270);
     return 0;
 }

@@ -259,3 +259,11 @@ rseed("bad-input", b"~NORMAL\r\n~BOGUS\r\n~STATUS~CREATE;F;X\r\nALPHA\r\n10;10;1
       b"RFWTAG;96;T\r\n32;D;*1234*\r\nSTOP\r\nEND\r\n~EXECUTE;F;0\r\n~EXECUTE;NONE\r\n~CREATE;Z;X\r\nHORZ\r\n")
 for i, s in enumerate(sessions):
     rseed("session-%d" % i, s, shift=i % 5)
+
+# ---- reader: the example jobs, as printers receive them --------------------
+JOBS = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "shared", "jobs")
+if os.path.isdir(JOBS):
+    for name in sorted(os.listdir(JOBS)):
+        if name.endswith(".txt"):
+            with open(os.path.join(JOBS, name), "rb") as f:
+                write("reader", name, f.read())

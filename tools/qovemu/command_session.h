@@ -1,69 +1,62 @@
 // One connection's view of the command language: it takes the bytes as they
-// arrive, in chunks of any size, and returns what the printer answers.
+// arrive, in chunks of any size, reads them with the shared reader and
+// returns what the printer answers.
 #pragma once
 
 #include <cstddef>
 #include <functional>
+#include <memory>
 #include <string>
 
+#include "job_reader.h"
 #include "printer_state.h"
 
 namespace qovemu {
 
-class CommandSession {
+class CommandSession : public qovread::ReaderSink {
 public:
     using LogSink = std::function<void(const std::string&)>;
 
     CommandSession(PrinterState& printer, LogSink log);
+    ~CommandSession() override;
 
-    // Interprets received bytes; returns the answer bytes they caused (often
-    // none). Lines end in CR, LF or CR LF; empty lines are ignored.
+    // Interprets received bytes; returns the answer bytes they caused (often none).
     std::string feed(const char* data, std::size_t size);
     std::string feed(const std::string& bytes) { return feed(bytes.data(), bytes.size()); }
+    // The connection closed: what is still pending (a text page, the last
+    // page of data) is printed; returns its answers.
+    std::string finish();
 
     // Bytes held for lines and blocks not yet complete; bounded by the limits.
-    std::size_t heldBytes() const { return line_.size() + body_.size(); }
+    std::size_t heldBytes() const { return reader_->heldBytes(); }
 
     enum class Mode { Command, FormBody, LogoRows, ConfigBlock, SetupBlock, Raster };
-    Mode mode() const { return mode_; }
+    Mode mode() const;
 
 private:
-    void onByte(char c, std::string& out);
-    void onRasterByte(char c, std::string& out);
-    void onLine(std::string& out);
-    void onCommand(const std::string& line, std::string& out);
-    void onBlockLine(const std::string& line, std::string& out);
-    void answerStatus(std::string& out);
-    void flushInfo(std::string& out);
-    void abandonBlock(const char* why);
-    void finishForm();
-    void finishLogo();
-    void finishSetup(std::string& out);
-    void appendBody(const std::string& bytes);
-    void startBlock(Mode mode, std::string name);
+    void note(long long line, const std::string& text, bool error) override;
+    void textPage(const qovread::TextPage& page) override;
+    void executeStarted(const qovread::LabelJob& job) override;
+    void label(const qovread::LabelJob& job) override;
+    void formStored(const qovread::Form& form) override;
+    void logoStored(const qovread::Logo& logo) override;
+    void forgotten(bool form, const std::string& name) override;
+    void reset() override;
+    void status() override;
+    void codePageQuery() override;
+    void out(const std::string& quoted) override;
+    void restart() override;
+    void configItem(const std::string& name, const std::string& value, long long line) override;
+    void setupCommand(const std::string& command, const std::string& values, long long line) override;
+    void setupEnd(bool calibrate) override;
+    void paper(const std::string& option, long long line) override;
+    void print(const qovread::LabelJob& job);
     void log(const std::string& text) const;
 
     PrinterState& printer_;
     LogSink log_;
-    Mode mode_ = Mode::Command;
-
-    std::string line_;          // the line being received
-    bool lineCut_ = false;      // bytes of this line were dropped at the cap
-    bool lastWasCR_ = false;    // a CR just ended a line: the LF after it ends nothing
-
-    std::string blockName_;     // form or logo being defined
-    std::string body_;          // its bytes so far
-    bool bodyOver_ = false;     // it passed its size cap: it will be discarded
-    std::size_t elements_ = 0;  // STOP lines of the form being defined
-    int logoHeight_ = 0;
-    int logoWidth_ = 0;
-    bool calibrate_ = false;    // the setup block asked for an RFID calibration
-    std::size_t setupLines_ = 0;
-
-    bool infoPending_ = false;     // "~!I" seen: the code page goes out with the next OUT
-    bool rasterTrailer_ = false;   // after ~RASTEREND, the END line belongs to it
-    std::size_t rasterMatch_ = 0;  // bytes of "~RASTEREND" matched so far
-    bool rasterSkipLF_ = false;    // the image header ended in CR: an LF next is its line end
+    std::unique_ptr<qovread::JobReader> reader_;
+    std::string out_;              // answers of the bytes being fed
 };
 
 }  // namespace qovemu

@@ -220,6 +220,7 @@ bool EmulatorServer::writeTo(Connection& c) {
 void EmulatorServer::closeConnection(Connection& c, const char* why) {
     logLine("[" + std::to_string(c.id) + " " + c.transport + "] " + why + " after " +
             std::to_string(c.received) + " bytes");
+    if (c.session) c.session->finish();  // a pending text page or page of data still prints
     if (c.preview) c.preview->finish();
     if (c.capture >= 0) {
         fsync(c.capture);

@@ -1,5 +1,7 @@
 #include "printer_state.h"
 
+#include <iterator>
+
 #include <limits>
 #include <utility>
 
@@ -52,7 +54,19 @@ bool PrinterState::execute(const std::string& name, std::uint64_t count) {
     return true;
 }
 
+void PrinterState::forgetMissing() {
+    for (auto it = forms_.begin(); it != forms_.end();) it = language_.forms.count(it->first) ? std::next(it) : forms_.erase(it);
+    for (auto it = logos_.begin(); it != logos_.end();) it = language_.logos.count(it->first) ? std::next(it) : logos_.erase(it);
+}
+
+void PrinterState::countLabels(std::uint64_t count) {
+    const std::uint64_t room = std::numeric_limits<std::uint64_t>::max() - labels_;
+    labels_ += count < room ? count : room;
+}
+
 void PrinterState::restart() {
+    language_.forms.clear();
+    language_.logos.clear();
     forms_.clear();
     logos_.clear();
     ++restarts_;

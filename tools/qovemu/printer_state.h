@@ -7,6 +7,8 @@
 #include <map>
 #include <string>
 
+#include "job_model.h"
+
 namespace qovemu {
 
 // Bounds on everything the printer keeps, so that endless or malformed
@@ -55,6 +57,15 @@ public:
     // ESC ! R: the printer forgets its forms and logos.
     void restart();
 
+    // DELETE FORM / DELETE LOGO and RESET.
+    // Forgets the forms and logos that the reader's memory no longer holds.
+    void forgetMissing();
+    // Labels printed without a form (plain-text pages).
+    void countLabels(std::uint64_t count);
+    // The forms and logos as the command-language reader keeps them, shared
+    // by every connection.
+    qovread::Memory& language() { return language_; }
+
     // CONFIG-SETMENU: false when the item table is full.
     bool setMenu(const std::string& item, const std::string& value);
     void resetMenu();
@@ -80,6 +91,7 @@ private:
     std::map<std::string, StoredForm> forms_;
     std::map<std::string, StoredLogo> logos_;
     std::map<std::string, std::string> menu_;
+    qovread::Memory language_;
     std::string snoop_ = "OFF";
     std::uint64_t labels_ = 0;
     std::uint64_t errors_ = 0;

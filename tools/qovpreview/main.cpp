@@ -19,6 +19,7 @@ const char kUsage[] =
     "or the text of a form) and writes one PNG per printed label, in print order,\n"
     "named NNN-<form name>.png, into DIR (default: the current folder).\n"
     "  --dpi N      printer resolution: 203 (default), 300 or 600\n"
+    "  --texts      after each label, one line per text it draws: rotation and UTF-8 text\n"
     "  --paper WxL  paper width and length until the input sets them, in\n"
     "               thousandths of an inch (default 4000x6000) or in inches\n"
     "               with a decimal point (4.0x6.0)\n"
@@ -48,8 +49,10 @@ int main(int argc, char** argv) {
     qovrender::RenderOptions renderOptions;
     renderOptions.dpi = options.dpi;
     qovrender::PrinterMemory memory;
-    memory.paperWidthMils = options.paperWidthMils > 0 ? options.paperWidthMils : renderOptions.metrics.paperWidthMils;
-    memory.paperLengthMils = options.paperLengthMils > 0 ? options.paperLengthMils : renderOptions.metrics.paperLengthMils;
+    memory.language.setup.paperWidthMils =
+        options.paperWidthMils > 0 ? options.paperWidthMils : renderOptions.metrics.paperWidthMils;
+    memory.language.setup.paperLengthMils =
+        options.paperLengthMils > 0 ? options.paperLengthMils : renderOptions.metrics.paperLengthMils;
 
     int status = 0;
     long long number = 0;
@@ -64,7 +67,7 @@ int main(int argc, char** argv) {
             std::fprintf(stderr, "%s:%lld: %s\n", file.c_str(), line, text.c_str());
         };
         auto onLabel = [&](const qovrender::PrintedLabel& label) {
-            const std::string name = qovrender::labelFileName(++number, label.form);
+            const std::string name = qovrender::labelFileName(++number, label.form.empty() ? "text" : label.form);
             const std::string path = options.outDir + "/" + name;
             std::vector<std::uint8_t> png;
             std::string why;
@@ -75,6 +78,9 @@ int main(int argc, char** argv) {
             }
             std::printf("%s: %s %dx%d dots: %s; copies %lld\n", file.c_str(), path.c_str(), label.picture->width(),
                         label.picture->height(), label.summary.c_str(), label.copies);
+            if (options.texts) {
+                for (const auto& t : label.texts) std::printf("  text %d %s\n", t.second, t.first.c_str());
+            }
             std::fflush(stdout);
         };
         qovrender::Renderer renderer(renderOptions, onLabel, onNote, &memory);

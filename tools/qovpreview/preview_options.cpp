@@ -36,6 +36,10 @@ bool parseOptions(int argc, const char* const* argv, Options& out, std::string& 
     for (int i = 1; i < argc; ++i) {
         const std::string arg = argv[i];
         const bool hasNext = i + 1 < argc;
+        if (arg == "--texts") {
+            out.texts = true;
+            continue;
+        }
         if (arg == "--help" || arg == "-h") {
             out.help = true;
         } else if (arg == "--dpi") {

@@ -13,6 +13,7 @@ struct Options {
     std::string outDir = ".";
     std::vector<std::string> files;
     bool help = false;
+    bool texts = false;       // list each label's texts after its line
 };
 
 // False with a message for the user when the command line is wrong.

@@ -45,8 +45,50 @@ int symbologyOf(BarcodeKind k) {
     case BarcodeKind::Interleaved25: return BARCODE_C25INTER;
     case BarcodeKind::Codabar: return BARCODE_CODABAR;
     case BarcodeKind::Ucc128: return BARCODE_GS1_128;
+    case BarcodeKind::Code93: return BARCODE_CODE93;
+    case BarcodeKind::Itf14: return BARCODE_ITF14;
+    case BarcodeKind::Msi: return BARCODE_MSI_PLESSEY;
+    case BarcodeKind::UpcE: return BARCODE_UPCE;
+    case BarcodeKind::Fim: return BARCODE_FIM;
+    case BarcodeKind::Leitcode: return BARCODE_DPLEIT;
     }
     return BARCODE_CODE128;
+}
+
+// Code 128 in-data controls: SO (0x0E) and the character after it stand for
+// a function character. The CODE switches leave nothing in the data (the
+// encoder picks its own subsets, which read back the same); others are
+// dropped and noted.
+std::string code128Data(const std::string& in, BarcodeKind kind, std::string& remark) {
+    std::string out;
+    std::size_t i = 0;
+    if (kind == BarcodeKind::Code128C && !in.empty() && in[0] == '\'') i = 1;  // a bare ' starts subset C
+    for (; i < in.size(); ++i) {
+        if (in[i] != '\x0e') {
+            out += in[i];
+            continue;
+        }
+        if (i + 1 >= in.size()) {
+            remark = "SO at the end of the data dropped";
+            break;
+        }
+        const char c = in[++i];
+        if (c != '%' && c != '&' && c != '\'') remark = std::string("Code 128 control SO ") + c + " dropped";
+    }
+    return out;
+}
+
+// The check digit of UPC/EAN data: a given one is recomputed.
+std::string upcEanData(const std::string& in, std::size_t digits, std::string& remark) {
+    if (in.size() != digits + 1) return in;
+    for (char c : in) {
+        if (c < '0' || c > '9') return in;
+    }
+    int sum = 0;
+    for (std::size_t i = 0; i < digits; ++i) sum += (in[digits - 1 - i] - '0') * (i % 2 == 0 ? 3 : 1);
+    const char check = static_cast<char>('0' + (10 - sum % 10) % 10);
+    if (in.back() != check) remark = std::string("check digit ") + in.back() + " is wrong; " + check + " printed";
+    return in.substr(0, digits);
 }
 
 bool isCodabarEnd(char c) { return (c >= 'A' && c <= 'D') || (c >= 'a' && c <= 'd'); }
@@ -118,6 +160,37 @@ bool drawBarcode(const BarcodeElement& b, int dpi, const ModelMetrics& m, GlyphD
             out.note = "UCC-128 data without application identifiers drawn as Code 128";
         }
         break;
+    case BarcodeKind::Code128A:
+    case BarcodeKind::Code128B:
+    case BarcodeKind::Code128C:
+        data = code128Data(data, b.kind, out.note);
+        break;
+    case BarcodeKind::Code39:
+        for (char& c : data) {
+            if (c >= 'a' && c <= 'z') {
+                c = static_cast<char>(c - 'a' + 'A');
+                out.note = "Code 39 lower case printed as capitals";
+            }
+        }
+        if (b.checkDigit) s->option_2 = 1;
+        break;
+    case BarcodeKind::Ean13: data = upcEanData(data, 12, out.note); break;
+    case BarcodeKind::Ean8: data = upcEanData(data, 7, out.note); break;
+    case BarcodeKind::UpcA: data = upcEanData(data, 11, out.note); break;
+    case BarcodeKind::Interleaved25:
+        if (data.size() % 2) data = "0" + data;
+        break;
+    case BarcodeKind::Msi: s->option_2 = 1; break;
+    case BarcodeKind::DataMatrix: {
+        static const int kSquare[] = {10, 12, 14, 16, 18, 20, 22, 24, 26, 32, 36, 40, 44, 48, 52, 64, 72, 80, 88, 96, 104, 120, 132, 144};
+        if (b.rows > 0 && b.rows == b.cols) {
+            for (int k = 0; k < 24; ++k) {
+                if (kSquare[k] == b.rows) s->option_2 = k + 1;
+            }
+        }
+        if ((b.rows || b.cols) && s->option_2 == 0) out.note = "Data Matrix size " + std::to_string(b.rows) + " x " + std::to_string(b.cols) + " not an ECC 200 size; automatic size";
+        break;
+    }
     default:
         break;
     }
@@ -125,7 +198,14 @@ bool drawBarcode(const BarcodeElement& b, int dpi, const ModelMetrics& m, GlyphD
         error = "barcode data longer than 4096 bytes";
         return false;
     }
-    const int rc = ZBarcode_Encode(s, reinterpret_cast<const unsigned char*>(data.data()), static_cast<int>(data.size()));
+    int rc = ZBarcode_Encode(s, reinterpret_cast<const unsigned char*>(data.data()), static_cast<int>(data.size()));
+    if (rc >= ZINT_ERROR && b.kind == BarcodeKind::DataMatrix && s->option_2 != 0) {
+        // The data does not fit the size asked for: the automatic size.
+        ZBarcode_Clear(s);
+        s->option_2 = 0;
+        out.note = "Data Matrix data does not fit " + std::to_string(b.rows) + " x " + std::to_string(b.cols) + "; automatic size";
+        rc = ZBarcode_Encode(s, reinterpret_cast<const unsigned char*>(data.data()), static_cast<int>(data.size()));
+    }
     if (rc >= ZINT_ERROR) {
         error = std::string(s->errtxt);
         return false;
@@ -151,7 +231,7 @@ bool drawBarcode(const BarcodeElement& b, int dpi, const ModelMetrics& m, GlyphD
         std::vector<long long> rowHeights(static_cast<std::size_t>(s->rows));
         for (int r = 0; r < s->rows; ++r) {
             long long h;
-            if (linear) h = std::max(1LL, (b.barHeight - band) / std::max(1, s->rows));
+            if (linear) h = std::max(1LL, b.barHeight / std::max(1, s->rows));
             else if (b.kind == BarcodeKind::Pdf417) h = b.rowHeight > 0 ? b.rowHeight : x * m.pdf417RowModules;
             else h = x;
             rowHeights[static_cast<std::size_t>(r)] = h;
@@ -170,8 +250,35 @@ bool drawBarcode(const BarcodeElement& b, int dpi, const ModelMetrics& m, GlyphD
             y += h;
         }
     }
+    if (linear && b.guard > 0) {
+        // H holds the guard bands: blank above and below, inside the box.
+        Raster boxed(symbol.width(), static_cast<int>(symbol.height() + 2 * b.guard + (b.humanReadable == 2 ? band : 0)));
+        boxed.blit(symbol, 0, b.humanReadable == 2 ? band + b.guard : b.guard);
+        symbol = std::move(boxed);
+    }
     if (!b.humanReadable) {
         out.picture = std::move(symbol);
+        return true;
+    }
+    if (linear && b.guard > 0) {
+        // The readable line sits between the bars and the lower guard band
+        // (or the upper one, above the bars).
+        TextRun run;
+        decodeUtf8(out.readable, run.text) || (run.text = decodeLegacy(out.readable, b.font.symset), true);
+        run.font = b.font;
+        run.cellH = std::max(1LL, band * 6 / 10);
+        const long long chars = std::max<long long>(1, static_cast<long long>(run.text.size()));
+        run.cellW = std::max(1LL, std::min<long long>(std::lround(m.cellWidthMils * dpi / 1000.0), symbol.width() / chars));
+        const long long textWidth = glyphs.width(run);
+        const int width = static_cast<int>(std::max<long long>(symbol.width(), textWidth));
+        Raster all(width, symbol.height() + static_cast<int>(b.humanReadable == 2 ? 0 : band));
+        all.blit(symbol, (width - symbol.width()) / 2, 0);
+        const long long bandTop = b.humanReadable == 2 ? b.guard : b.guard + b.barHeight;
+        Orientation o;
+        o.originX = (width - textWidth) / 2;
+        o.originY = bandTop + band * 85 / 100;
+        glyphs.draw(all, o, run, true);
+        out.picture = std::move(all);
         return true;
     }
     // The human-readable line in the element's font, centred in its band.

@@ -100,10 +100,73 @@ int GlyphDrawer::cellsOf(char32_t c, bool twoByte) const {
     return (twoByte || isWide(c)) && isWide(c) ? m_.twoByteCellsAcross : 1;
 }
 
-long long GlyphDrawer::width(const TextRun& run) const {
-    long long cells = 0;
-    for (char32_t c : run.text) cells += cellsOf(c, run.twoByte);
-    return cells * run.cellW;
+bool GlyphDrawer::hasFile(const std::string& path) {
+    auto it = files_.find(path);
+    if (it != files_.end()) return it->second;
+    std::error_code ec;
+    const bool there = std::filesystem::is_regular_file(path, ec);
+    if (files_.size() < 256) files_[path] = there;
+    return there;
+}
+
+GlyphDrawer::Step GlyphDrawer::step(char32_t c, const TextRun& run, Face* primary, Face* cjk, bool& missing) {
+    Step s;
+    missing = false;
+    const int cells = cellsOf(c, run.twoByte);
+    Face* order[2] = {primary, cjk};
+    if (isWide(c)) std::swap(order[0], order[1]);
+    for (Face* candidate : order) {
+        if (!candidate) continue;
+        s.index = FT_Get_Char_Index(candidate->face, c);
+        if (s.index != 0) {
+            s.face = candidate;
+            break;
+        }
+    }
+    if (!s.face) {
+        s.face = primary ? primary : cjk;
+        s.index = 0;
+        missing = c != U' ';
+    }
+    const bool narrowHalf = run.halfNarrow && !isWide(c);
+    if (run.byEm) {
+        s.yPpem = static_cast<double>(run.cellH);
+        s.xPpem = static_cast<double>(run.cellW);
+        double adv = s.face ? s.face->advance : 0.6;
+        if (s.face && FT_Load_Glyph(s.face->face, s.index, FT_LOAD_NO_SCALE) == 0) {
+            const double em = s.face->face->units_per_EM ? s.face->face->units_per_EM : 2048;
+            adv = s.face->face->glyph->advance.x / em;
+        }
+        s.advance = std::llround(adv * s.xPpem);
+    } else {
+        const long long cellW = narrowHalf ? std::max(1LL, run.cellW / 2) : run.cellW * cells;
+        if (s.face && s.face->twoByte) {
+            s.yPpem = run.cellH * m_.twoByteEmPerCellHeight;
+            s.xPpem = static_cast<double>(cellW) / std::max(s.face->advance, 0.1);
+        } else if (s.face) {
+            s.yPpem = run.cellH / std::max(s.face->capHeight, 0.1);
+            s.xPpem = static_cast<double>(cellW) / std::max(s.face->advance, 0.1);
+        }
+        s.advance = cellW;
+    }
+    s.advance += run.letterSpace;
+    return s;
+}
+
+long long GlyphDrawer::width(const TextRun& run) {
+    if (!run.byEm && !run.halfNarrow && run.letterSpace == 0) {
+        long long cells = 0;
+        for (char32_t c : run.text) cells += cellsOf(c, run.twoByte);
+        return cells * run.cellW;
+    }
+    Face* mono = face(m_.singleByteFont);
+    Face* cjk = face(m_.twoByteFont);
+    Face* primary = run.font.file.empty() ? mono : face(run.font.file);
+    if (!primary) primary = mono;
+    long long x = 0;
+    bool missing = false;
+    for (char32_t c : run.text) x += step(c, run, primary, cjk, missing).advance;
+    return x;
 }
 
 const GlyphDrawer::Glyph* GlyphDrawer::glyph(Face* f, unsigned index, long long xPpem64, long long yPpem64, bool bold,
@@ -156,35 +219,12 @@ int GlyphDrawer::draw(Raster& r, const Orientation& o, const TextRun& run, bool 
     int missing = 0;
     long long x = 0;
     for (char32_t c : run.text) {
-        const int cells = cellsOf(c, run.twoByte);
-        Face* order[2] = {primary, cjk};
-        if (isWide(c)) std::swap(order[0], order[1]);
-        Face* f = nullptr;
-        unsigned index = 0;
-        for (Face* candidate : order) {
-            if (!candidate) continue;
-            index = FT_Get_Char_Index(candidate->face, c);
-            if (index != 0) {
-                f = candidate;
-                break;
-            }
-        }
-        if (!f) {
-            f = primary ? primary : cjk;
-            index = 0;
-            if (c != U' ') ++missing;
-        }
-        if (f && c != U' ') {
-            double xPpem, yPpem;
-            if (f->twoByte) {
-                yPpem = run.cellH * m_.twoByteEmPerCellHeight;
-                xPpem = static_cast<double>(run.cellW) * cells / std::max(f->advance, 0.1);
-            } else {
-                yPpem = run.cellH / std::max(f->capHeight, 0.1);
-                xPpem = static_cast<double>(run.cellW) * cells / std::max(f->advance, 0.1);
-            }
-            const Glyph* g = glyph(f, index, std::max(64L, std::lround(xPpem * 64)), std::max(64L, std::lround(yPpem * 64)),
-                                   run.font.bold, run.font.slant);
+        bool lacks = false;
+        const Step s = step(c, run, primary, cjk, lacks);
+        if (lacks) ++missing;
+        if (s.face && c != U' ' && s.xPpem > 0) {
+            const Glyph* g = glyph(s.face, s.index, std::max(64L, std::lround(s.xPpem * 64)),
+                                   std::max(64L, std::lround(s.yPpem * 64)), run.font.bold, run.font.slant);
             // Glyphs wholly outside the picture cost nothing (long texts of huge characters).
             long long ax, ay, bx, by;
             if (g) {
@@ -201,7 +241,7 @@ int GlyphDrawer::draw(Raster& r, const Orientation& o, const TextRun& run, bool 
                             o.plot(r, x + g->left + gx, gy - g->top, ink);
             }
         }
-        x += run.cellW * cells;
+        x += s.advance;
     }
     return missing;
 }

@@ -6,9 +6,11 @@
 #include <variant>
 #include <vector>
 
+#include "job_model.h"
+
 namespace qovrender {
 
-enum class Symset { Ascii, Gb, Big5, Ksc, Sjis, Utf8 };
+using Symset = qovread::Symset;
 
 struct FontChoice {
     std::string file;   // a font file found for FONT;NAME, empty for the default
@@ -25,6 +27,13 @@ struct TextElement {
     bool twoByte = false;         // TWOBYTE rather than ALPHA
     std::u32string text;
     FontChoice font;
+    // POINT text: the em square is emH tall and emW wide, and each character
+    // keeps the face's own advance (cellW, cellH are unused).
+    bool byEm = false;
+    long long emH = 0, emW = 0;
+    bool halfNarrow = false;      // TWOBYTE: single-byte characters take half a cell
+    long long letterSpace = 0;    // extra dots between characters
+    bool dark = false;
 };
 
 // A filled rectangle: a HORZ or VERT line, or one side of a BOX.
@@ -37,7 +46,8 @@ struct DiagonalElement {
 };
 
 enum class BarcodeKind { Code39, Code128A, Code128B, Code128C, Ean13, UpcA, MaxiCode, QrCode, Pdf417,
-                         Aztec, DataMatrix, Ean8, Interleaved25, Codabar, Ucc128 };
+                         Aztec, DataMatrix, Ean8, Interleaved25, Codabar, Ucc128, Code93, Itf14, Msi, UpcE,
+                         Fim, Leitcode };
 
 struct BarcodeElement {
     BarcodeKind kind = BarcodeKind::Code39;
@@ -53,6 +63,14 @@ struct BarcodeElement {
     int humanReadable = 0;        // 0 none, 1 below, 2 above
     std::string data;
     FontChoice font;
+    long long guard = 0;          // dots of blank band above and below the bars (inside the box)
+    bool checkDigit = false;      // Code 39 mod 43
+    int rows = 0, cols = 0;       // Data Matrix size or PDF417 rows/columns
+};
+
+// An area whose dots are all inverted after everything else is drawn.
+struct ReverseElement {
+    long long x = 0, y = 0, w = 0, h = 0;
 };
 
 struct LogoElement {
@@ -64,7 +82,8 @@ struct RfidElement {
     std::string summary;          // what the tag operation would write or verify
 };
 
-using Element = std::variant<TextElement, RuleElement, DiagonalElement, BarcodeElement, LogoElement, RfidElement>;
+using Element = std::variant<TextElement, RuleElement, DiagonalElement, BarcodeElement, LogoElement, RfidElement,
+                             ReverseElement>;
 
 struct LabelModel {
     std::vector<Element> elements;

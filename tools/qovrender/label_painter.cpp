@@ -1,5 +1,6 @@
 #include "label_painter.h"
 
+#include <algorithm>
 #include <cmath>
 
 #include "barcode_drawer.h"
@@ -11,7 +12,7 @@ namespace {
 
 void paintText(const TextElement& t, Raster& canvas, const ModelMetrics& m, GlyphDrawer& glyphs,
                const std::function<void(const std::string&)>& note) {
-    TextRun run{t.text, t.cellW, t.cellH, t.font, t.twoByte};
+    TextRun run{t.text, t.cellW, t.cellH, t.font, t.twoByte, t.byEm, t.halfNarrow, t.letterSpace};
     Orientation o{t.rotation, t.col, t.row};
     if (t.reverse) {
         const long long above = t.cellH + std::llround(t.cellH * m.reverseMarginAbove);
@@ -68,6 +69,17 @@ std::string paintLabel(const LabelModel& model, Raster& canvas, int dpi, const M
             logoNames += ", logo " + l->name.substr(0, 40);
         } else if (const auto* f = std::get_if<RfidElement>(&e)) {
             rfid += ", " + f->summary;
+        }
+    }
+    // Reverse areas invert what lies under them, in statement order, after
+    // everything else is drawn.
+    for (const Element& e : model.elements) {
+        if (const auto* v = std::get_if<ReverseElement>(&e)) {
+            ++rules;
+            const long long x0 = std::max(0LL, v->x), y0 = std::max(0LL, v->y);
+            const long long x1 = std::min<long long>(canvas.width(), v->x + v->w), y1 = std::min<long long>(canvas.height(), v->y + v->h);
+            for (long long y = y0; y < y1; ++y)
+                for (long long x = x0; x < x1; ++x) canvas.set(static_cast<int>(x), static_cast<int>(y), !canvas.get(static_cast<int>(x), static_cast<int>(y)));
         }
     }
     std::string s = std::to_string(texts) + " text, " + std::to_string(rules) + " lines" + barcodes + logoNames + rfid;

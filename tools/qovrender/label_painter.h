@@ -4,7 +4,7 @@
 #include <functional>
 #include <string>
 
-#include "form_parser.h"
+#include "form_layout.h"
 #include "glyph_drawer.h"
 #include "label_model.h"
 #include "raster.h"

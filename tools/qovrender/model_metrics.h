@@ -52,9 +52,20 @@ struct ModelMetrics {
     int pdf417RowModules = 3;         // PDF417 row height in modules without Y
     int maxModuleDots = 100;          // Xn above this is out of range
     int maxBarHeightDots = 20000;
+    int moduleGridDpi = 60;           // Xn and XR count dots of this grid; XnD and XRD printer dots
+    int guardBandMils = 100;          // blank band above and below the bars, inside H
+    int minBarMils = 100;             // bars left after the guard bands and the readable line
+    int twoDModuleGridDots = 1;       // a 2-D symbol's module without X: this many grid dots
+    int pageNumberCpi = 10;           // PAGE numbers: standard text
+    int columnOriginUnits = 0;        // character-scale columns counted from this unit at the edge
+    int plainTextCpi = 10;            // normal-mode text pages
+    int plainTextLpi = 6;
 
-    // Fonts (Debian packages fonts-dejavu-core and fonts-wqy-microhei).
+    // Fonts (Debian packages fonts-dejavu-core, fonts-urw-base35, fonts-ocr-a,
+    // fonts-ocr-b, fonts-crosextra-carlito, fonts-liberation2, fonts-wqy-microhei).
     const char* singleByteFont = "/usr/share/fonts/truetype/dejavu/DejaVuSansMono.ttf";
+    const char* singleByteBoldFont = "/usr/share/fonts/truetype/dejavu/DejaVuSansMono-Bold.ttf";
+    int pointDefaultFace = 92250;     // POINT text without FACE or NAME
     const char* twoByteFont = "/usr/share/fonts/truetype/wqy/wqy-microhei.ttc";
     const char* fontSearchDir = "/usr/share/fonts/truetype";  // FONT;NAME looks here
 
@@ -66,10 +77,42 @@ struct ModelMetrics {
     std::size_t maxLogos = 64;
     long long maxLogoDots = 8LL * 1000 * 1000;  // one logo's height times width
     long long maxCopies = 1000000;
+    long long maxCopyPictures = 1000;   // pictures of one page whose copies differ
     std::size_t maxElementsPerLabel = 10000;
     std::size_t maxGlyphCache = 4096;                    // glyphs kept drawn
     std::size_t maxGlyphCacheBytes = 64 * 1024 * 1024;   // and their dots
     long long maxSymbolDots = 8000LL * 8000;             // one barcode's picture
+};
+
+// Face numbers of FONT;FACE and the files that draw them.
+struct FaceFile {
+    int face;
+    const char* regular;
+    const char* bold;     // null: the regular file, thickened
+};
+inline constexpr FaceFile kFaceFiles[] = {
+    {93777, "/usr/share/fonts/truetype/dejavu/DejaVuSansMono.ttf", "/usr/share/fonts/truetype/dejavu/DejaVuSansMono-Bold.ttf"},
+    {93779, "/usr/share/fonts/truetype/dejavu/DejaVuSansMono-Bold.ttf", nullptr},
+    {93950, "/usr/share/fonts/opentype/urw-base35/NimbusMonoPS-Regular.otf", "/usr/share/fonts/opentype/urw-base35/NimbusMonoPS-Bold.otf"},
+    {90993, "/usr/share/fonts/truetype/ocr-a/OCRA.ttf", nullptr},
+    {91409, "/usr/share/fonts/opentype/ocr-b/OCRB.otf", nullptr},
+    {92500, "/usr/share/fonts/opentype/urw-base35/NimbusRoman-Regular.otf", "/usr/share/fonts/opentype/urw-base35/NimbusRoman-Bold.otf"},
+    {92248, "/usr/share/fonts/opentype/urw-base35/NimbusSans-Bold.otf", nullptr},
+    {92250, "/usr/share/fonts/opentype/urw-base35/NimbusSansNarrow-Regular.otf", "/usr/share/fonts/opentype/urw-base35/NimbusSansNarrow-Bold.otf"},
+};
+
+// FONT;NAME files not installed: well-known names to metric-compatible faces
+// (prefix of the upper-cased name; an empty file means the two-byte font).
+struct NameFallback {
+    const char* prefix;
+    const char* file;
+};
+inline constexpr NameFallback kNameFallbacks[] = {
+    {"CALIBRIB", "/usr/share/fonts/truetype/crosextra/Carlito-Bold.ttf"},
+    {"CALIBRI", "/usr/share/fonts/truetype/crosextra/Carlito-Regular.ttf"},
+    {"ARIAL", "/usr/share/fonts/truetype/liberation2/LiberationSans-Regular.ttf"},
+    {"TIMES", "/usr/share/fonts/truetype/liberation2/LiberationSerif-Regular.ttf"},
+    {"COUR", "/usr/share/fonts/truetype/liberation2/LiberationMono-Regular.ttf"},
 };
 
 // The metrics the renderer uses unless told otherwise.

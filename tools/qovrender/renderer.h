@@ -7,38 +7,35 @@
 #include <functional>
 #include <map>
 #include <memory>
+#include <set>
 #include <string>
 #include <vector>
 
-#include "form_parser.h"
+#include "form_layout.h"
 #include "glyph_drawer.h"
+#include "job_reader.h"
 #include "label_model.h"
 #include "model_metrics.h"
 #include "raster.h"
 
 namespace qovrender {
 
-struct StoredForm {
-    LabelModel model;
-    long long line = 0;  // where its definition began
-};
-
-// What the printer keeps between labels and connections.
+// What the printer keeps between labels and connections: the reader's forms,
+// logos and setup, and the logos decoded into pictures.
 struct PrinterMemory {
-    std::map<std::string, StoredForm> forms;
-    std::map<std::string, Raster> logos;
-    int paperWidthMils = 4000;
-    int paperLengthMils = 6000;
-    int rotate = 0;
+    qovread::Memory language;
+    std::map<std::string, std::pair<std::shared_ptr<const qovread::Logo>, Raster>> pictures;
 };
 
 struct PrintedLabel {
-    std::string form;
+    std::string form;        // empty for a plain-text page
     long long copies = 1;
-    long long line = 0;      // the ~EXECUTE line
+    long long line = 0;      // the ~EXECUTE line (or the page's first line)
     int dpi = 203;
     const Raster* picture = nullptr;
     std::string summary;     // what the label holds
+    // The texts drawn, as UTF-8 with their rotation (0, 90, 180, 270).
+    std::vector<std::pair<std::string, int>> texts;
 };
 
 struct RenderOptions {
@@ -48,38 +45,32 @@ struct RenderOptions {
     int paperLengthMils = 0;
 };
 
-class Renderer {
+class Renderer : public qovread::ReaderSink {
 public:
     using LabelSink = std::function<void(const PrintedLabel&)>;
 
     // `shared` lets several inputs (the emulator's connections) use one
     // printer memory; without it the renderer keeps its own.
     Renderer(RenderOptions options, LabelSink onLabel, NoteSink onNote, PrinterMemory* shared = nullptr);
-    ~Renderer();
+    ~Renderer() override;
 
     void feed(const char* data, std::size_t size);
     void feed(const std::string& bytes) { feed(bytes.data(), bytes.size()); }
     // End of input: a last line without line end is taken, an open block noted.
     void finish();
 
-    long long line() const { return lineNo_; }
+    long long line() const { return reader_->line(); }
     long long labels() const { return labels_; }
     const PrinterMemory& memory() const { return *memory_; }
     GlyphDrawer& glyphs() { return glyphs_; }
 
 private:
-    enum class Mode { Command, FormBody, LogoRows, Raster, Skip };
-    void onByte(char c);
-    void onRasterByte(char c);
-    void onLine();
-    void onCommand(const std::string& line);
-    void onBlockLine(const std::string& line);
-    void closeBlock(const char* why);
-    void finishForm();
-    void finishLogo(bool raster);
-    void execute(const std::string& line);
-    void note(const std::string& text) { note(lineNo_, text); }
-    void note(long long line, const std::string& text);
+    void note(long long line, const std::string& text, bool error) override;
+    void textPage(const qovread::TextPage& page) override;
+    void label(const qovread::LabelJob& job) override;
+    const Raster* logo(const std::string& name);
+    void emit(Raster& canvas, const PrintedLabel& label);
+    LayoutContext context(bool noteFonts);
 
     RenderOptions options_;
     LabelSink onLabel_;
@@ -87,24 +78,10 @@ private:
     std::unique_ptr<PrinterMemory> own_;
     PrinterMemory* memory_;
     GlyphDrawer glyphs_;
-
-    Mode mode_ = Mode::Command;
-    long long lineNo_ = 1;
+    std::unique_ptr<qovread::JobReader> reader_;
     long long labels_ = 0;
-    std::string line_;
-    bool lineCut_ = false;
-    bool lastWasCR_ = false;
-    std::string skipEnd_;              // the line that ends a skipped block
-    std::string blockName_;
-    long long blockLine_ = 0;
-    std::vector<FormLine> body_;
-    std::size_t bodyBytes_ = 0;
-    bool bodyOver_ = false;
-    int logoHeight_ = 0, logoWidth_ = 0;
-    std::string raster_;
-    std::size_t rasterMatch_ = 0;
-    bool rasterSkipLF_ = false;
-    bool rasterTrailer_ = false;
+    std::uint64_t tags_ = 0;
+    std::set<std::string> noted_;
 };
 
 }  // namespace qovrender

@@ -51,9 +51,11 @@ const char* iconvName(Symset symset) {
 
 }  // namespace
 
-std::u32string decodeLegacy(const std::string& bytes, Symset symset) {
+std::u32string decodeLegacy(const std::string& bytes, Symset symset) { return decodeWith(bytes, iconvName(symset)); }
+
+std::u32string decodeWith(const std::string& bytes, const char* table) {
     std::u32string out;
-    iconv_t cd = iconv_open("UTF-32LE", iconvName(symset));
+    iconv_t cd = iconv_open("UTF-32LE", table);
     if (cd == reinterpret_cast<iconv_t>(-1)) {
         for (unsigned char c : bytes) out += static_cast<char32_t>(c);
         return out;
@@ -107,6 +109,48 @@ std::string encodeUtf8(const std::u32string& text) {
         }
     }
     return out;
+}
+
+const char* isetTable(int iset, bool& known) {
+    // ISET numbers to iconv tables; an unknown number reads as ISO 8859-1.
+    static const struct {
+        int n;
+        const char* table;
+    } kSets[] = {{0, "ISO-8859-1"},   {1, "ISO646-DE"}, {2, "ISO646-SE"},  {3, "ISO646-DK"},  {4, "ISO646-NO"},
+                 {5, "ISO646-FI"},    {6, "ISO646-GB"}, {8, "ISO646-FR"},  {9, "ISO646-ES"},  {10, "ISO646-IT"},
+                 {12, "CP437"},       {13, "CP850"},    {37, "ISO-8859-1"}, {309, "ISO-8859-1"}, {301, "CP852"},
+                 {306, "CP1250"},     {406, "CP851"}};
+    for (const auto& s : kSets) {
+        if (s.n == iset) {
+            known = true;
+            return s.table;
+        }
+    }
+    known = false;
+    return "ISO-8859-1";
+}
+
+std::u32string decodeLanguageText(const std::string& bytes, int iset, Symset symset, bool twoByte, std::string& remark) {
+    std::u32string out;
+    if (iset == -1 || symset == Symset::Utf8) {
+        if (decodeUtf8(bytes, out)) return out;
+        remark = "text is not valid UTF-8; bad bytes shown as U+FFFD";
+        out.clear();
+        for (unsigned char c : bytes) out += c < 0x80 ? static_cast<char32_t>(c) : U'\uFFFD';
+        return out;
+    }
+    bool multi = false;
+    for (unsigned char c : bytes) multi |= c >= 0x80;
+    if (!multi) {
+        for (unsigned char c : bytes) out += static_cast<char32_t>(c);
+        if (iset == 0) return out;
+    }
+    if (multi && decodeUtf8(bytes, out)) return out;
+    if (twoByte) return decodeLegacy(bytes, symset == Symset::Ascii ? Symset::Gb : symset);
+    bool known = false;
+    const char* table = isetTable(iset, known);
+    if (!known) remark = "ISET " + std::to_string(iset) + " not known; read as ISO 8859-1";
+    return decodeWith(bytes, table);
 }
 
 }  // namespace qovrender

@@ -20,4 +20,12 @@ std::u32string decodeText(const std::string& bytes, Symset symset);
 
 std::string encodeUtf8(const std::u32string& text);
 
+// Bytes through the named iconv table; undecodable bytes become U+FFFD.
+std::u32string decodeWith(const std::string& bytes, const char* table);
+
+// The language's text decoding: ISET 'UTF8' (iset -1) or SYMSET UTF8, then
+// valid multi-byte UTF-8, then TWOBYTE's set (GBK without one), then the
+// ISET table. `remark` says what was guessed.
+std::u32string decodeLanguageText(const std::string& bytes, int iset, Symset symset, bool twoByte, std::string& remark);
+
 }  // namespace qovrender

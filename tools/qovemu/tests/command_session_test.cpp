@@ -119,7 +119,8 @@ TEST(EmulatorSetup, MenuSettingsStoredResetAndMalformedCounted) {
     e.feed("!QOV_SETUP\nCONFIG-SETMENU;-1;mediasensor\nQOV_END\n");  // LF-only lines too
     EXPECT_EQ(e.printer.menu().at("mediasensor"), "-1");
     EXPECT_EQ(e.printer.errors(), 0u);
-    e.feed("!QOV_SETUP\r\nCONFIG-SETMENU;3\r\nBOGUS\r\nCONFIG-RESET;\r\nQOV_END\r\n");
+    // An unknown command counts one error and skips the rest of its block.
+    e.feed("!QOV_SETUP\r\nCONFIG-SETMENU;3\r\nCONFIG-RESET;\r\nBOGUS\r\nCONFIG-SETMENU;1;x\r\nQOV_END\r\n");
     EXPECT_TRUE(e.printer.menu().empty());
     EXPECT_EQ(e.printer.errors(), 2u);
 }
@@ -260,9 +261,10 @@ TEST(EmulatorLog, SaysWhatItUnderstood) {
     EXPECT_TRUE(stored);
     EXPECT_TRUE(printed);
     e.log.clear();
-    e.feed(std::string("\x01\x7f garbage\r\n"));
+    e.feed(std::string("~BOGUS\x01\r\n"));
     ASSERT_EQ(e.log.size(), 1u);
-    EXPECT_EQ(e.log[0], "ignored \\x01\\x7f garbage");
+    EXPECT_EQ(e.log[0], "line 13: statement not understood, skipped: BOGUS\\x01");
+    EXPECT_EQ(e.printer.errors(), 1u);
 }
 
 }  // namespace

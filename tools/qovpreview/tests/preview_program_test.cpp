@@ -66,7 +66,8 @@ TEST_F(PreviewProgram, WritesOnePngPerLabelInPrintOrder) {
     EXPECT_EQ(r.status, 0) << r.err;
     EXPECT_EQ(r.out, in + ": " + dir_ + "/png/001-B_2.png 600x300 dots: 1 text, 0 lines; copies 4\n" + in + ": " + dir_ +
                          "/png/002-A.png 600x300 dots: 0 text, 4 lines; copies 1\n");
-    EXPECT_EQ(r.err, in + ":11: unknown statement, skipped: BOGUS;1\n");
+    // One picture stands for the copies of a page, and says so.
+    EXPECT_EQ(r.err, in + ":11: unknown statement, skipped: BOGUS;1\n" + in + ":13: form B/2: one picture for 4 copies\n");
     std::vector<std::uint8_t> png;
     std::string error;
     qovrender::Raster picture;

@@ -86,29 +86,46 @@ TEST(BarcodeDecode, TurnedSymbolKeepsItsTopLeftCornerAtRowAndColumn) {
             const auto out = render(barcodeLabel(c, turn));
             ASSERT_EQ(out.labels.size(), 1u);
             const auto box = inkBox(out.labels[0].picture);
-            EXPECT_EQ(box.left, 100);
-            EXPECT_EQ(box.top, 100);
+            // The box's corner is at 100/100; bars start after the 0.1-inch
+            // guard band, which lies across the symbol's height.
+            const bool quarter = std::string(turn) == "CW;" || std::string(turn) == "CCW;";
+            const int guard = c.kind == std::string("QRCODE") ? 0 : 20;
+            EXPECT_EQ(box.left, 100 + (quarter ? guard : 0));
+            EXPECT_EQ(box.top, 100 + (quarter ? 0 : guard));
         }
     }
 }
 
-TEST(BarcodeDecode, ModuleWidthAndBarHeightFollowXAndH) {
+TEST(BarcodeDecode, ModuleWidthsCountSixtiethsOrPrinterDotsAtEveryResolution) {
     const Case c{"C128B", "HEIGHT", "HEIGHT"};
-    // Default: 0.9 inch at 203 dpi, narrow module 2 dots.
+    // X1 by default: 1/60 inch, 3 dots at 203 dpi. H is the whole symbol,
+    // 0.9 inch by default, less a 0.1-inch guard band above and below.
     auto out = render(barcodeLabel(c, ""));
     auto box = inkBox(out.labels[0].picture);
-    EXPECT_EQ(box.height(), 183);
-    const int defaultWidth = box.width();
-    // H5.3: half an inch plus three dots; X4 doubles every module.
-    out = render(barcodeLabel(c, "", "X4;H5.3;"));
-    box = inkBox(out.labels[0].picture);
-    EXPECT_EQ(box.height(), 102 + 3);
-    EXPECT_EQ(box.width() + 4, 2 * (defaultWidth + 2));  // the last bar is one module wide
-    // Scaled with the resolution: 3 dots at 300 dpi, 0.9 inch = 270 dots.
+    EXPECT_EQ(box.height(), 183 - 40);
+    const int w3 = box.width();
+    ASSERT_EQ(w3 % 3, 0);
+    const int modules = w3 / 3;
+    struct Width {
+        const char* option;
+        int dpi, dots;
+    } widths[] = {{"X2;", 203, 7}, {"XD4;", 203, 4}, {"X4D;", 203, 4}, {"XRD2:2:4:4:6:6:8:8;", 203, 2},
+                  {"XR2:2:4:4:6:6:8:8;", 203, 7}, {"", 300, 5}, {"X2;", 300, 10}, {"", 600, 10}, {"X2;", 600, 20},
+                  {"XD3;", 600, 3}};
+    for (const Width& w : widths) {
+        SCOPED_TRACE(std::string(w.option) + " at " + std::to_string(w.dpi));
+        out = render(barcodeLabel(c, "", w.option), w.dpi);
+        box = inkBox(out.labels[0].picture);
+        EXPECT_EQ(box.width(), modules * w.dots);
+        EXPECT_EQ(decode(out.labels[0].picture).at(0), c.decoded);
+    }
+    // H5.3: half an inch plus three dots of the row scale, guard bands included.
+    out = render(barcodeLabel(c, "", "H5.3;"));
+    EXPECT_EQ(inkBox(out.labels[0].picture).height(), 102 + 3 - 40);
     out = render(barcodeLabel(c, ""), 300);
-    box = inkBox(out.labels[0].picture);
-    EXPECT_EQ(box.height(), 270);
-    EXPECT_EQ(box.width(), (defaultWidth + 2) / 2 * 3 - 3);
+    EXPECT_EQ(inkBox(out.labels[0].picture).height(), 270 - 60);
+    // Too low for its bars: left out and noted.
+    EXPECT_TRUE(render(barcodeLabel(c, "", "H2;")).noted("no room for its bars"));
 }
 
 TEST(BarcodeDecode, HumanReadableLineUnderOrAboveShortensTheBars) {
@@ -116,26 +133,41 @@ TEST(BarcodeDecode, HumanReadableLineUnderOrAboveShortensTheBars) {
     const std::string base = "~PAPER;SIZE 4000,4000\r\n";
     auto below = render(base + form("B", {"SCALE;DOT;203;203", "BARCODE", "C128B;100;100", "*TEXT-42*", "PDF", "STOP"}));
     auto above = render(base + form("B", {"SCALE;DOT;203;203", "BARCODE", "C128B;100;100", "*TEXT-42*", "PDF;A", "STOP"}));
+    auto hidden = render(base + form("B", {"SCALE;DOT;203;203", "BARCODE", "C128B;100;100", "*TEXT-42*", "PDF;S", "STOP"}));
     auto plain = render(barcodeLabel(c, ""));
     ASSERT_EQ(below.labels.size(), 1u);
     ASSERT_EQ(above.labels.size(), 1u);
+    // 183 dots: guard 20, bars 123, text 20, guard 20.
     const auto& pic = below.labels[0].picture;
-    const auto all = inkBox(pic);
-    EXPECT_EQ(all.top, 100);
-    EXPECT_LE(all.bottom, 100 + 183);
-    // Bars lose 0.1 inch (20 dots); the text stands in that band.
-    const auto bars = inkBox(pic, 0, 100, 1000, 100 + 163);
-    EXPECT_EQ(bars.bottom, 100 + 162);
-    const auto text = inkBox(pic, 0, 100 + 163, 1000, 100 + 183);
+    const auto bars = inkBox(pic, 0, 100, 1000, 100 + 20 + 123);
+    EXPECT_EQ(bars.top, 120);
+    EXPECT_EQ(bars.bottom, 100 + 20 + 122);
+    const auto text = inkBox(pic, 0, 100 + 143, 1000, 100 + 163);
     EXPECT_FALSE(text.empty());
     EXPECT_GT(text.height(), 8);
-    // Above: the band is on top, the bars below it.
-    const auto top = inkBox(above.labels[0].picture, 0, 100, 1000, 120);
-    EXPECT_FALSE(top.empty());
-    EXPECT_TRUE(inkBox(above.labels[0].picture, 0, 100 + 163, 1000, 100 + 183).bottom >= 100 + 163);
+    EXPECT_TRUE(inkBox(pic, 0, 100 + 163, 1000, 400).empty());
+    // Above: the text band comes first, under the upper guard band.
+    EXPECT_FALSE(inkBox(above.labels[0].picture, 0, 120, 1000, 140).empty());
+    EXPECT_EQ(inkBox(above.labels[0].picture, 0, 141, 1000, 400).bottom, 100 + 162);
+    // PDF;S: no text, and the bars keep their full height.
+    EXPECT_EQ(hidden.labels[0].picture, plain.labels[0].picture);
     EXPECT_EQ(decode(pic).at(0), "TEXT-42");
-    EXPECT_GT(below.labels[0].picture.inkCount(), 0);
     EXPECT_NE(below.labels[0].picture, plain.labels[0].picture);
+}
+
+TEST(BarcodeDecode, Code128ShiftOutSwitchesLeaveTheDataAlone) {
+    // SO & is CODE B, SO ' CODE C: the symbol reads without them.
+    const Case so{"C128B", "\x0e&CTN\x0e'004418", "CTN004418"};
+    auto out = render(barcodeLabel(so, ""));
+    EXPECT_EQ(decode(out.labels.at(0).picture).at(0), "CTN004418");
+    EXPECT_TRUE(out.notes.empty());
+    const Case c{"C128C", "\x0e'0412345678", "0412345678"};
+    out = render(barcodeLabel(c, ""));
+    EXPECT_EQ(decode(out.labels.at(0).picture).at(0), "0412345678");
+    const Case other{"C128B", "AB\x0e*CD", "ABCD"};
+    out = render(barcodeLabel(other, ""));
+    EXPECT_EQ(decode(out.labels.at(0).picture).at(0), "ABCD");
+    EXPECT_TRUE(out.noted("control SO * dropped"));
 }
 
 TEST(BarcodeDecode, QrOptionsChangeTheSymbolAndUselessOptionsAreNoted) {
@@ -159,8 +191,11 @@ TEST(BarcodeDecode, DataTheSymbologyRefusesIsNotedAndDrawsNothing) {
     ASSERT_EQ(out.labels.size(), 1u);
     EXPECT_TRUE(out.noted("barcode EAN13"));
     EXPECT_EQ(out.labels[0].picture.inkCount(), 0);
+    // A given check digit is recomputed: a wrong one is noted, the right one printed.
     const Case wrongCheck{"EAN13", "5901234123458", ""};
-    EXPECT_TRUE(render(barcodeLabel(wrongCheck, "")).noted("not drawn"));
+    const auto fixed = render(barcodeLabel(wrongCheck, ""));
+    EXPECT_TRUE(fixed.noted("check digit 8 is wrong; 7 printed"));
+    EXPECT_EQ(decode(fixed.labels.at(0).picture).at(0), "5901234123457");
 }
 
 TEST(BarcodeDecode, MaxiCodeModeFromTOrM) {

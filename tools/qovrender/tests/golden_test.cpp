@@ -22,7 +22,7 @@ std::vector<std::string> everyElement() {
             "ALPHA", "50;20;2;2;*Every element*", "STOP",
             "ALPHA", "R;90;20;1;1;*REVERSE*", "STOP",
             "ALPHA", "POINT;130;20;14;10;*Point 14*", "STOP",
-            "ALPHA", "E;C12;170;20;1;1;*Expanded, 12 cpi*", "STOP",
+            "ALPHA", "E;C12;170;20;0;0;*Expanded, 12 cpi*", "STOP",
             "HORZ", "2;185;20;780", "STOP",
             "VERT", "2;400;195;390", "STOP",
             "DIAG", "1;200;20;390;380", "STOP",

@@ -20,7 +20,10 @@ const std::string kLabel =
 TEST(Input, ChunkSizeDoesNotChangeTheLabel) {
     const auto whole = render(kLabel);
     ASSERT_EQ(whole.labels.size(), 1u);
-    EXPECT_TRUE(whole.notes.empty());
+    // The number after X is ignored, and one picture stands for the copies.
+    ASSERT_EQ(whole.notes.size(), 2u);
+    EXPECT_EQ(whole.notes[0].line, 4);
+    EXPECT_EQ(whole.notes[1].line, 19);
     EXPECT_EQ(whole.labels[0].copies, 3);
     EXPECT_EQ(whole.labels[0].form, "F");
     EXPECT_EQ(whole.labels[0].line, 19);
@@ -47,11 +50,12 @@ TEST(Input, FormsAreStoredAndExecutedByNameInPrintOrder) {
     EXPECT_EQ(out.labels[1].form, "A");
     EXPECT_EQ(out.labels[1].copies, 2);
     EXPECT_EQ(out.labels[2].line, 13);  // the last line has no line end
-    ASSERT_EQ(out.notes.size(), 3u);
-    EXPECT_EQ(out.notes[0].line, 10);
-    EXPECT_NE(out.notes[0].text.find("form C is not stored"), std::string::npos);
-    EXPECT_EQ(out.notes[1].line, 11);
-    EXPECT_EQ(out.notes[2].line, 12);
+    ASSERT_EQ(out.notes.size(), 4u);
+    EXPECT_EQ(out.notes[0].line, 9);  // one picture for 2 copies
+    EXPECT_EQ(out.notes[1].line, 10);
+    EXPECT_NE(out.notes[1].text.find("form C is not stored"), std::string::npos);
+    EXPECT_EQ(out.notes[2].line, 11);
+    EXPECT_EQ(out.notes[3].line, 12);
 }
 
 TEST(Input, UnknownStatementsAreNotedWithTheirLineAndSkipped) {
@@ -67,15 +71,15 @@ TEST(Input, UnknownStatementsAreNotedWithTheirLineAndSkipped) {
 }
 
 TEST(Input, StatusRequestsSetupBlocksAndRfidDrawNothing) {
-    const std::string input = "~NORMAL\r\n~STATUS~CREATE;R;X\r\nRFWTAG;96;T\r\n32;D;*1234*\r\n64;I;H;STEP+1;*00AA*\r\n"
-                              "STOP\r\nRFRTAG;96;T\r\n96;DF1;H\r\nSTOP\r\nVERIFY;DF1;H;**;*\\r\\n*\r\nEND\r\n"
+    const std::string input = "~NORMAL\r\n~STATUS~CREATE;R;X\r\nRFWTAG;96;USR\r\n32;D;*1234*\r\n64;I;H;STEP+1;*00AA*\r\n"
+                              "STOP\r\nRFRTAG;64;USR\r\n64;DF1;H\r\nSTOP\r\nVERIFY;DF1;H;**;*\\r\\n*\r\nEND\r\n"
                               "!QOV_SETUP\r\nCONFIG-SETMENU;2;mediasensor\r\nQOV_END\r\n~EXECUTE;R\r\n";
     const auto out = render(input);
     ASSERT_EQ(out.labels.size(), 1u);
     EXPECT_TRUE(out.notes.empty()) << out.notes[0].text;
     EXPECT_EQ(out.labels[0].picture.inkCount(), 0);
     EXPECT_EQ(out.labels[0].summary,
-              "0 text, 0 lines, RFID write 96 bits: 1234, 00AA, RFID read 96 bits: 96;DF1;H, RFID verify DF1");
+              "0 text, 0 lines, RFID write 96 bits USR 1234 00AA, RFID read 64 bits USR, RFID verify DF1");
 }
 
 TEST(Input, BlocksThatNeverEndAreNotedAndDiscarded) {
@@ -124,5 +128,5 @@ TEST(Input, HugeSymbolsAndHugeTextsStayBounded) {
     const auto text = render(form("T", {"ALPHA", "20;1;20;20;*" + std::string(3000, 'W') + "*", "STOP"}));
     ASSERT_EQ(text.labels.size(), 1u);
     EXPECT_GT(text.labels[0].picture.inkCount(), 0);
-    EXPECT_TRUE(render(form("T", {"ALPHA", "1;1;101;1;*W*", "STOP"})).noted("expansion out of range"));
+    EXPECT_TRUE(render(form("T", {"ALPHA", "1;1;140;1;*W*", "STOP"})).noted("text size above 139"));
 }

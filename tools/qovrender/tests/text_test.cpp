@@ -57,17 +57,19 @@ TEST(Text, ExpansionSetsCapitalHeightAndCellWidth) {
 }
 
 TEST(Text, PointSizesExpandedHeightAndCharactersPerInch) {
-    // POINT: 36/72 inch tall, 18/72 inch cells.
+    // POINT: a 36-point em (102 dots), 18 points wide; the capital is the
+    // face's share of the em, not the whole em.
     auto box = inkBox(text("POINT;300;100;36;18;*H*"));
-    EXPECT_NEAR(box.height(), 102, 1);
+    EXPECT_GT(box.height(), 102 * 65 / 100);
+    EXPECT_LT(box.height(), 102 * 80 / 100);
     EXPECT_EQ(box.bottom, 299);
     EXPECT_LT(box.width(), 51);
-    // E doubles the height.
-    box = inkBox(text("E;200;100;1;1;*H*"));
+    // E doubles the height of standard text (VE and HE 0).
+    box = inkBox(text("E;200;100;0;0;*H*"));
     EXPECT_NEAR(box.height(), 40, 1);
     // C5: five characters per inch, so the second character starts 41 dots on.
-    const auto one = inkBox(text("C5;200;100;1;1;*I*"));
-    const auto two = inkBox(text("C5;200;100;1;1;*II*"));
+    const auto one = inkBox(text("C5;200;100;0;0;*I*"));
+    const auto two = inkBox(text("C5;200;100;0;0;*II*"));
     EXPECT_NEAR(two.right - one.right, 41, 1);
 }
 
