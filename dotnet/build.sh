@@ -52,8 +52,8 @@ cp "$out/lib/net45/Qovlib.dll" "$out/lib/net45/Qovlib.xml" "$stage/lib/net45/"
 cp "$root/dotnet/build/Qovlib.targets" "$stage/build/"
 cp "$win32" "$stage/runtimes/win-x86/native/QOVLIB.dll"
 cp "$win64" "$stage/runtimes/win-x64/native/QOVLIB.dll"
-# The file itself, not the symlink chain: a package holds plain files.
-cp -L "$linux" "$stage/runtimes/linux-x64/native/libqovlib.so"
+# The file itself, not the symlink chain, without its debugging sections.
+objcopy --strip-debug "$(readlink -f "$linux")" "$stage/runtimes/linux-x64/native/libqovlib.so"
 sed "s/@VERSION@/$version/" "$root/dotnet/Qovlib.nuspec" >"$stage/Qovlib.nuspec"
 rm -f "$out"/Qovlib.*.nupkg
 (cd "$stage" && HOME="$out/home" nuget pack Qovlib.nuspec -BasePath "$stage" -OutputDirectory "$out" \

@@ -25,7 +25,7 @@ unzip -q -j -d "$tests" "$package" lib/net45/Qovlib.dll runtimes/linux-x64/nativ
   || fail "cannot unpack $package"
 mcs -nologo -langversion:7.2 -target:library -warnaserror+ -out:"$tests/Qovlib.Tests.dll" \
   -r:"$tests/Qovlib.dll" -r:"$nunit" -r:System.Drawing.dll -r:System.IO.Compression.dll \
-  -r:System.IO.Compression.FileSystem.dll "$root"/dotnet/tests/*.cs || fail "the tests did not compile"
+  -r:System.IO.Compression.FileSystem.dll -r:System.Xml.Linq.dll -r:System.Xml.dll "$root"/dotnet/tests/*.cs || fail "the tests did not compile"
 cp "$nunit" "$tests/"
 
 # A spooler that answers nothing at once: a loopback port nobody listens on.
