@@ -51,5 +51,23 @@ print(total - errors - failures, errors + failures, skipped)
 PY
 )"
 read -r passed failed skipped <<<"$counts"
+
+echo "== the example, built on the package from a folder of its own, against qovemu"
+. "$root/scripts/emulator_start.sh"
+outside="$(mktemp -d)"
+emulator_pid=""
+cleanup() {
+  [ -n "$emulator_pid" ] && kill -TERM "$emulator_pid" 2>/dev/null && wait "$emulator_pid" 2>/dev/null
+  rm -rf "$outside"
+}
+trap cleanup EXIT
+unzip -q -j -d "$outside" "$package" lib/net45/Qovlib.dll runtimes/linux-x64/native/libqovlib.so
+example_ok=0
+if mcs -nologo -out:"$outside/PrintLabel.exe" -r:"$outside/Qovlib.dll" "$root/dotnet/examples/PrintLabel.cs" \
+   && start_emulator "$root/build/linux/qovemu" "$outside/qovemu.log"; then
+  (cd "$outside" && timeout 60 mono PrintLabel.exe 127.0.0.1 "$port") | tee "$outside/example.log"
+  grep -q '^LABELS PRINTED;1$' "$outside/example.log" && example_ok=1
+fi
+if [ "$example_ok" = 1 ]; then passed=$((passed + 1)); else failed=$((failed + 1)); echo "dotnet-tests: the example failed" >&2; fi
 echo "dotnet-tests: $passed passed, $failed failed, $skipped skipped"
 [ "$status" -eq 0 ] && [ "$failed" -eq 0 ] && [ "$passed" -gt 0 ] || fail "NUnit failed"
