@@ -41,13 +41,13 @@ namespace Qovlib.Tests
         public int Port { get; private set; }
         public string SerialDevice { get; private set; }
 
-        public Emulator(bool serial = false)
+        public Emulator(bool serial = false, string options = "")
         {
             string dir = Build.Scratch("qovemu");
             captures = Path.Combine(dir, "captures");
             Directory.CreateDirectory(captures);
             var start = new ProcessStartInfo(Path.Combine(Build.Linux, "qovemu"),
-                "--port 0 --capture-dir \"" + captures + "\"" + (serial ? " --serial" : ""))
+                "--port 0 --capture-dir \"" + captures + "\"" + (serial ? " --serial" : "") + " " + options)
             {
                 UseShellExecute = false,
                 RedirectStandardOutput = true,
@@ -94,6 +94,13 @@ namespace Qovlib.Tests
             Stop();
             return Directory.GetFiles(captures, "conn-*-" + transport + ".bin").OrderBy(p => p, StringComparer.Ordinal)
                 .Select(File.ReadAllBytes).ToList();
+        }
+
+        /// <summary>Removes the capture files (the large ones of a long run).</summary>
+        public void DeleteCaptures()
+        {
+            Stop();
+            Directory.Delete(captures, true);
         }
 
         public void Dispose()

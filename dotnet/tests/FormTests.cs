@@ -158,7 +158,8 @@ namespace Qovlib.Tests
         public void Eight_threads_sharing_one_printer_deliver_every_label_whole()
         {
             int seconds = int.Parse(Environment.GetEnvironmentVariable("QOVLIB_THREAD_SECONDS") ?? "60");
-            using (var emu = new Emulator())
+            // A minute is about 400 MB of labels, past qovemu's default capture limit of 256 MiB.
+            using (var emu = new Emulator(options: "--max-capture 4294967296"))
             {
                 const int threads = 8;
                 var forms = new Form[threads];
@@ -200,6 +201,7 @@ namespace Qovlib.Tests
                     Assert.AreEqual(counts.Sum(), status.LabelsPrinted);
                 }
                 byte[] capture = emu.Captures().Single();
+                emu.DeleteCaptures();
                 var arrived = new int[threads];
                 byte[] query = Bytes.Of("~NORMAL\r\n~STATUS");
                 int at = 0;

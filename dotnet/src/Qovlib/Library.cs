@@ -100,7 +100,8 @@ namespace Qovlib
         {
             string arch = IntPtr.Size == 8 ? "x64" : "x86";
             string env = Environment.GetEnvironmentVariable("QOVLIB_LIBRARY");
-            string here = Path.GetDirectoryName(typeof(Library).Assembly.Location) ?? "";
+            string location = typeof(Library).Assembly.Location; // "" for an assembly loaded from bytes
+            string here = string.IsNullOrEmpty(location) ? "" : Path.GetDirectoryName(location) ?? "";
             string app = AppDomain.CurrentDomain.BaseDirectory ?? "";
             return new[]
             {
