@@ -63,6 +63,7 @@ namespace Qovlib.Tests
                 double took = clock.Elapsed.TotalSeconds;
                 Assert.That(took, Is.InRange(least, most), "read of a " + seconds + " s limit took " + took + " s");
                 StringAssert.Contains("END\\r\\n", error.Message);
+                Console.WriteLine("silent printer, " + (nonBlocking ? "non-blocking" : "blocking") + " socket, " + seconds + " s limit: time-out after " + took.ToString("F2") + " s");
             }
         }
 
@@ -170,6 +171,7 @@ namespace Qovlib.Tests
                 bool ended = ((IAsyncResult)read).AsyncWaitHandle.WaitOne(1000) && ((IAsyncResult)queued).AsyncWaitHandle.WaitOne(1000);
                 double ms = clock.Elapsed.TotalMilliseconds;
                 Assert.IsTrue(ended);
+                Console.WriteLine("cancelled read and queued send ended " + ms.ToString("F1") + " ms after Cancel()");
                 Assert.Less(ms, 100.0, "cancelled after " + ms + " ms");
                 Assert.IsTrue(read.IsCanceled && queued.IsCanceled);
                 Assert.Throws<AggregateException>(() => read.Wait());
