@@ -34,7 +34,7 @@ posix-tests: build build-asan
 	ctest --preset linux -L posix
 	ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 ctest --preset linux-asan -L posix
 
-test: deps unit-tests posix-tests fuzz-smoke wine-tests python-tests docs package-tests source-lists export-guards
+test: deps unit-tests posix-tests fuzz-smoke wine-tests python-tests dotnet-tests check-jobs docs package-tests source-lists export-guards
 	@bash scripts/test_summary.sh
 
 # The Python package: the wheel (bundling libqovlib.so) built with Debian's
@@ -75,6 +75,16 @@ dll:
 wine-tests: dll
 	@bash scripts/check_exports.sh
 	@bash scripts/wine_tests.sh
+
+# The .NET package (Mono): build/dotnet/Qovlib.<version>.nupkg with both DLLs
+# and libqovlib.so; dotnet-tests runs its NUnit suite against qovemu
+# (QOVLIB_THREAD_SECONDS=60 for the full minute of the eight-thread test).
+.PHONY: dotnet dotnet-tests
+dotnet: build dll
+	@bash dotnet/build.sh
+
+dotnet-tests: build dll
+	@bash scripts/dotnet_tests.sh
 
 # Debian packages (runtime, development files, tools) and
 # qovlib-<version>-windows.zip, into build/packages/.
