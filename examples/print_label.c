@@ -73,11 +73,11 @@ int main(int argc, char** argv) {
     QOVA_PrintTextEng(form, 60, 30, 2, 2, "QOVLIB demo label");
     QOVA_DrawLine(form, 2, 80, 30, 80, 780);          /* rule under the title */
     QOVA_PrintTextEng(form, 115, 30, 1, 1, "Printed over TCP");
-    QOVA_SetBarcode(2, 3, "2");                       /* Code 128 B, module width 2 dots */
+    QOVA_SetBarcode(2, 3, "1");                       /* Code 128 B, narrow module 1/60 in */
     QOVA_SetBarcode(2, 1, "5");                       /* bars half an inch high */
     QOVA_SetBarcode(2, 4, "");                        /* human-readable line under them */
     QOVA_PrintBarcode(form, 2, 140, 30, "QOV-000123");
-    QOVA_SetBarcode(7, 3, "4");                       /* QR code, 4-dot cells */
+    QOVA_SetBarcode(7, 3, "1");                       /* QR code, cells of 1/60 in */
     QOVA_PrintBarcode(form, 7, 130, 660, "https://example.invalid/QOV-000123");
     QOVA_DrawLine(form, 1, 270, 30, 380, 380);        /* a diagonal */
     QOVA_DrawLine(form, 2, 260, 420, 380, 420);       /* and a vertical */

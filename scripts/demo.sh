@@ -80,7 +80,10 @@ grep -q '^LABELS PRINTED;1$' "$work/print_label.log" \
   || { echo "demo: the status report does not show the printed label" >&2; status=1; }
 picture="$previews/001-DEMO.png"
 [ -s "$picture" ] || { echo "demo: the emulator drew no picture of the label" >&2; status=1; }
-grep -q 'preview, line' "$work/qovemu.log" && { echo "demo: the renderer did not understand all of the label" >&2; status=1; }
+# The form's first setting after X is noted by design (X decides the length);
+# any other note means the renderer did not understand the label.
+grep 'preview, line' "$work/qovemu.log" | grep -v 'number after X ignored$' | grep -q . &&
+  { echo "demo: the renderer did not understand all of the label" >&2; status=1; }
 [ "$status" -eq 0 ] && echo "demo: label printed on the emulator, status report received"
 [ -s "$picture" ] && echo "demo: the label as printed: $picture"
 exit "$status"
