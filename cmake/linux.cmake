@@ -79,6 +79,7 @@ target_include_directories(qov_sim PUBLIC tests/sim)
 add_subdirectory(tools/qovrender)
 add_subdirectory(tools/qovpreview)
 add_subdirectory(tools/qovemu)
+add_subdirectory(tools/qovprint)
 add_subdirectory(examples)
 
 if(QOV_TESTS)

@@ -1,0 +1,139 @@
+// Raster jobs: each page becomes a one-bit picture at the printer's
+// resolution, sent as logo strips placed by one form that deletes them after
+// printing.
+#include <cstdlib>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "logo_strips.h"
+#include "page_picture.h"
+#include "printer_driver.h"
+#include "printer_jobs.h"
+#include "printer_status.h"
+#include "qovlib.h"
+
+namespace qovprint {
+
+namespace {
+
+constexpr std::size_t kMaxPageBytes = 16u << 20;  // one page's one-bit picture (600 dpi, 4.25 x 39 in fits)
+
+struct RasterJob {
+    JobSettings settings;
+    PagePicture page;
+    bool pageOpen = false;
+};
+
+RasterJob* jobData(pappl_job_t* job) { return static_cast<RasterJob*>(papplJobGetData(job)); }
+
+void applySettings(const JobSettings& s) {
+    QOVA_DLLinit();
+    QOVA_JobSetup(1, s.widthMils);
+    QOVA_JobSetup(2, s.lengthMils);
+    QOVA_JobSetup(3, s.speedIps);
+    QOVA_JobSetup(4, s.intensity);
+    QOVA_Scale(s.dpi, s.dpi);
+}
+
+bool sendPage(pappl_job_t* job, RasterJob& r, unsigned pageNo) {
+    const std::string base = "Q" + std::to_string(papplJobGetID(job) % 100000) + "P" + std::to_string(pageNo % 1000);
+    const std::vector<Strip> strips = planStrips(r.page, StripLimits{});
+    std::vector<std::string> logos;
+    for (std::size_t i = 0; i < strips.size(); ++i) {
+        logos.push_back(base + "S" + std::to_string(i + 1));
+        char* text = printer_PNGLogo_NORMAL(reinterpret_cast<const char*>(r.page.row(strips[i].firstRow)),
+                                            logos.back().c_str(), strips[i].rows, r.page.width());
+        if (!text) {
+            papplLogJob(job, PAPPL_LOGLEVEL_ERROR, "Logo conversion failed for page %u.", pageNo);
+            return false;
+        }
+        std::free(text);
+    }
+    applySettings(r.settings);
+    const int form = QOVA_CreateForm(base.c_str());
+    if (form < 0) return false;
+    for (std::size_t i = 0; i < strips.size(); ++i)
+        if (QOVA_PrintImage(form, strips[i].firstRow, 0, logos[i].c_str()) != 0) return false;
+    char* text = QOVA_PrintForm(form);
+    if (!text) return false;
+    std::free(text);
+    // The printer keeps what it stores: the job's form and logos go once printed.
+    std::string cleanup = "~DELETE FORM;" + base;
+    for (const std::string& name : logos) cleanup += "\r\n~DELETE LOGO;" + name;
+    const int sent = sendcommand(cleanup.c_str());
+    QOVA_DLLinit();
+    if (!sent) papplLogJob(job, PAPPL_LOGLEVEL_ERROR, "The printer connection failed on page %u.", pageNo);
+    return sent != 0;
+}
+
+bool startJob(pappl_job_t* job, pappl_pr_options_t* options, pappl_device_t*) {
+    auto* r = new RasterJob;
+    r->settings = settingsFor(options);
+    papplJobSetData(job, r);
+    if (!waitUntilReady(job)) {
+        delete r;
+        papplJobSetData(job, nullptr);
+        return false;
+    }
+    QOVA_SETSENSOR(r->settings.sensor);
+    return true;
+}
+
+bool startPage(pappl_job_t* job, pappl_pr_options_t* options, pappl_device_t*, unsigned) {
+    RasterJob* r = jobData(job);
+    if (!r) return false;
+    const auto& h = options->header;
+    PagePicture::Input input;
+    if (h.cupsBitsPerPixel == 1 && h.cupsColorSpace == CUPS_CSPACE_K)
+        input = PagePicture::Input::Black1;
+    else if (h.cupsBitsPerPixel == 8 && (h.cupsColorSpace == CUPS_CSPACE_SW || h.cupsColorSpace == CUPS_CSPACE_W))
+        input = PagePicture::Input::Grey8;
+    else {
+        papplLogJob(job, PAPPL_LOGLEVEL_ERROR, "Unsupported raster: %u bits, colour space %d.", h.cupsBitsPerPixel,
+                    h.cupsColorSpace);
+        return false;
+    }
+    std::string error;
+    if (!r->page.start(static_cast<int>(h.cupsWidth), static_cast<int>(h.cupsHeight), input, kMaxPageBytes, &error)) {
+        papplLogJob(job, PAPPL_LOGLEVEL_ERROR, "%s", error.c_str());
+        return false;
+    }
+    if (h.HWResolution[0] > 0) r->settings.dpi = static_cast<int>(h.HWResolution[0]);
+    r->pageOpen = true;
+    return true;
+}
+
+bool writeLine(pappl_job_t* job, pappl_pr_options_t*, pappl_device_t*, unsigned y, const unsigned char* line) {
+    RasterJob* r = jobData(job);
+    if (!r || !r->pageOpen) return false;
+    r->page.addLine(static_cast<int>(y), line);
+    return true;
+}
+
+bool endPage(pappl_job_t* job, pappl_pr_options_t*, pappl_device_t*, unsigned page) {
+    RasterJob* r = jobData(job);
+    if (!r || !r->pageOpen) return false;
+    r->page.finish();
+    r->pageOpen = false;
+    if (papplJobIsCanceled(job)) return true;
+    return sendPage(job, *r, page);
+}
+
+bool endJob(pappl_job_t* job, pappl_pr_options_t*, pappl_device_t*) {
+    delete jobData(job);
+    papplJobSetData(job, nullptr);
+    return true;
+}
+
+}  // namespace
+
+void installRasterCallbacks(pappl_pr_driver_data_t* d) {
+    d->rstartjob_cb = startJob;
+    d->rstartpage_cb = startPage;
+    d->rwriteline_cb = writeLine;
+    d->rendpage_cb = endPage;
+    d->rendjob_cb = endJob;
+}
+
+}  // namespace qovprint
