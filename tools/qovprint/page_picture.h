@@ -32,6 +32,8 @@ public:
 
     int width() const { return width_; }         // pixels, a multiple of 8
     int height() const { return height_; }
+    int inputWidth() const { return inputWidth_; }
+    Input input() const { return input_; }
     int rowBytes() const { return width_ / 8; }
     const std::uint8_t* row(int y) const { return bits_.data() + static_cast<std::size_t>(y) * rowBytes(); }
     bool dot(int x, int y) const { return !(row(y)[x >> 3] & (0x80 >> (x & 7))); }

@@ -1,7 +1,10 @@
 // Raster jobs: each page becomes a one-bit picture at the printer's
 // resolution, sent as logo strips placed by one form that deletes them after
 // printing.
+#include <algorithm>
+#include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <memory>
 #include <string>
 #include <vector>
@@ -23,7 +26,27 @@ struct RasterJob {
     JobSettings settings;
     PagePicture page;
     bool pageOpen = false;
+    int greyMax = 255;               // the largest grey level the lines carry
+    std::vector<std::uint8_t> line;  // a line with its levels stretched
 };
+
+std::size_t options_width(const RasterJob* r) { return static_cast<std::size_t>(r->page.inputWidth()); }
+
+// PAPPL hands the lines of a grey PNG of 1, 2 or 4 bits a pixel over with
+// their levels as stored (0..1, 0..3, 0..15), not stretched to 0..255: a
+// one-bit PNG's white would read as black. The PNG header tells the depth.
+int pngGreyMax(const char* path) {
+    std::FILE* f = path ? std::fopen(path, "rb") : nullptr;
+    if (!f) return 255;
+    unsigned char h[26] = {};
+    const bool whole = std::fread(h, 1, sizeof h, f) == sizeof h;
+    std::fclose(f);
+    static const unsigned char signature[8] = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
+    if (!whole || std::memcmp(h, signature, 8) != 0 || std::memcmp(h + 12, "IHDR", 4) != 0) return 255;
+    const int depth = h[24], colourType = h[25];
+    if ((colourType == 0 || colourType == 4) && depth < 8) return (1 << depth) - 1;
+    return 255;
+}
 
 RasterJob* jobData(pappl_job_t* job) { return static_cast<RasterJob*>(papplJobGetData(job)); }
 
@@ -70,6 +93,8 @@ bool sendPage(pappl_job_t* job, RasterJob& r, unsigned pageNo) {
 bool startJob(pappl_job_t* job, pappl_pr_options_t* options, pappl_device_t*) {
     auto* r = new RasterJob;
     r->settings = settingsFor(options);
+    const char* format = papplJobGetFormat(job);
+    if (format && !std::strcmp(format, "image/png")) r->greyMax = pngGreyMax(papplJobGetFilename(job));
     papplJobSetData(job, r);
     if (!waitUntilReady(job)) {
         delete r;
@@ -84,6 +109,8 @@ bool startPage(pappl_job_t* job, pappl_pr_options_t* options, pappl_device_t*, u
     RasterJob* r = jobData(job);
     if (!r) return false;
     const auto& h = options->header;
+    papplLogJob(job, PAPPL_LOGLEVEL_DEBUG, "Page raster: %ux%u, %u bits, colour space %d, %u bytes a line.", h.cupsWidth,
+                h.cupsHeight, h.cupsBitsPerPixel, h.cupsColorSpace, h.cupsBytesPerLine);
     PagePicture::Input input;
     if (h.cupsBitsPerPixel == 1 && h.cupsColorSpace == CUPS_CSPACE_K)
         input = PagePicture::Input::Black1;
@@ -107,6 +134,14 @@ bool startPage(pappl_job_t* job, pappl_pr_options_t* options, pappl_device_t*, u
 bool writeLine(pappl_job_t* job, pappl_pr_options_t*, pappl_device_t*, unsigned y, const unsigned char* line) {
     RasterJob* r = jobData(job);
     if (!r || !r->pageOpen) return false;
+    if (r->greyMax != 255 && r->page.input() == PagePicture::Input::Grey8) {
+        // Stretch the levels of a low-depth grey PNG to the full range.
+        r->line.resize(options_width(r));
+        for (std::size_t x = 0; x < r->line.size(); ++x)
+            r->line[x] = static_cast<std::uint8_t>(std::min(255, line[x] * 255 / r->greyMax));
+        r->page.addLine(static_cast<int>(y), r->line.data());
+        return true;
+    }
     r->page.addLine(static_cast<int>(y), line);
     return true;
 }
