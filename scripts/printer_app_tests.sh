@@ -221,6 +221,79 @@ print(first["name"] if isinstance(first, dict) else first)' 2>/dev/null)"
   fi
 }
 
+# PWG raster samples the way ipp-everywhere.test names them, made by
+# Ghostscript's pwgraster device from a photo-like and a grey 4x6 picture and
+# from A4 and Letter pages, at DPI in black_1 and sgray_8 (the types the
+# printers take). ipptool stops at the first FILE it cannot read, even in a
+# test it skips, so the samples of other resolutions and types (whose tests
+# are skipped by SKIP-IF-NOT-DEFINED) are empty files.
+make_samples() {
+  local dir="$1" dpi="$2" kind src cs bits size f
+  grep 'FILE pwg-raster-samples' "$dir/ipp-everywhere.test" | awk '{print $NF}' | sort -u | while read -r f; do
+    mkdir -p "$dir/$(dirname "$f")"
+    : >"$dir/$f"
+  done
+  /usr/bin/python3 - "$dir" <<'PY'
+import sys
+from PIL import Image, ImageDraw
+d = sys.argv[1]
+def page(mode, w, h):
+    im = Image.new(mode, (w, h), "white")
+    g = ImageDraw.Draw(im)
+    for i in range(10):
+        fill = (25 * i, 255 - 25 * i, 120) if mode == "RGB" else 25 * i
+        g.rectangle([w // 20 + i * w // 11, h // 15, w // 20 + i * w // 11 + w // 15, h - h // 15], fill=fill)
+    g.ellipse([w // 4, h // 3, 3 * w // 4, h // 3 + w // 2], outline="black" if mode == "RGB" else 0, width=12)
+    return im
+page("RGB", 600, 900).save(f"{d}/color.jpg-4x6.pdf", resolution=150)
+page("L", 600, 900).save(f"{d}/gray.jpg-4x6.pdf", resolution=150)
+for name, w, h in (("a4", 1240, 1754), ("letter", 1275, 1650)):
+    page("L", w, h).save(f"{d}/onepage-{name}.pdf", resolution=150)
+    first = page("L", w, h)
+    first.save(f"{d}/document-{name}.pdf", resolution=150, save_all=True, append_images=[page("RGB", w, h)])
+PY
+  for src in color.jpg-4x6:288x432 gray.jpg-4x6:288x432 onepage-a4:595x842 document-a4:595x842 \
+    onepage-letter:612x792 document-letter:612x792; do
+    size="${src#*:}"
+    src="${src%%:*}"
+    for kind in black-1:3:1 sgray-8:18:8; do
+      cs="$(echo "$kind" | cut -d: -f2)"
+      bits="$(echo "$kind" | cut -d: -f3)"
+      kind="${kind%%:*}"
+      gs -q -dNOPAUSE -dBATCH -dSAFER -sDEVICE=pwgraster -r"$dpi" -dcupsColorSpace="$cs" -dcupsBitsPerColor="$bits" \
+        -dDEVICEWIDTHPOINTS="${size%x*}" -dDEVICEHEIGHTPOINTS="${size#*x}" -dFIXEDMEDIA -dPDFFitPage \
+        -sOutputFile="$dir/pwg-raster-samples-${dpi}dpi/$kind/$src-$kind-${dpi}dpi.pwg" "$dir/$src.pdf" 2>/dev/null ||
+        return 1
+    done
+  done
+}
+
+# Debian's ipptool suites against a printer of each resolution, qovemu behind it.
+conformance() {
+  local e="$work/emu-conformance" suites="$work/ipptool" dpi printer t out
+  mkdir -p "$suites"
+  cp /usr/share/cups/ipptool/ipp-1.1.test /usr/share/cups/ipptool/ipp-2.0.test /usr/share/cups/ipptool/ipp-everywhere.test "$suites/"
+  make_samples "$suites" 300 || { fail "conformance: PWG raster samples"; return; }
+  start_qovemu "$e" || { fail "conformance: qovemu starts"; return; }
+  for dpi in 203 300; do
+    printer="conf$dpi"
+    "$qp" add -d "$printer" -v "socket://127.0.0.1:$emu_port" -m "qovlib_${dpi}dpi" >/dev/null || { fail "add $printer"; continue; }
+  done
+  sleep 2   # printer-up-time must be above 0
+  for dpi in 203 300; do
+    printer="conf$dpi"
+    for t in ipp-1.1 ipp-2.0 ipp-everywhere; do
+      out="$work/$t-$dpi.out"
+      (cd "$suites" && ipptool -tI -T 60 -f "$work/label-1bit.png" "$(printer_uri "$printer")" "$t.test") >"$out" 2>&1
+      local p f s
+      p=$(grep -c '\[PASS\]' "$out"); f=$(grep -c '\[FAIL\]' "$out"); s=$(grep -c '\[SKIP\]' "$out")
+      echo "  $t at $dpi dpi: $p pass, $f fail, $s skip"
+      [ "$f" -eq 0 ] && pass "$t at $dpi dpi ($p pass, $s skip)" ||
+        { grep -A12 '\[FAIL\]' "$out" | head -60; fail "$t at $dpi dpi: $f FAIL"; }
+    done
+  done
+}
+
 [ -x "$QOVPRINT" ] || { echo "no $QOVPRINT: build the linux preset with libpappl-dev installed" >&2; exit 1; }
 make_pictures
 start_qovprint || exit 1
@@ -228,6 +301,7 @@ for what in "${@:-quick}"; do
   case "$what" in
   quick) quick ;;
   faults) faults_live ;;
+  conformance) conformance ;;
   *) echo "unknown part: $what" >&2; exit 2 ;;
   esac
 done

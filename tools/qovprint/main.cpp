@@ -54,15 +54,21 @@ pappl_system_t* createSystem(int n, cups_option_t* options, void*) {
     for (const auto& l : levels)
         if (!std::strcmp(levelText, l.name)) level = l.level;
 
-    const pappl_soptions_t soptions = PAPPL_SOPTIONS_MULTI_QUEUE | PAPPL_SOPTIONS_WEB_INTERFACE |
-                                      PAPPL_SOPTIONS_WEB_LOG | PAPPL_SOPTIONS_WEB_SECURITY | PAPPL_SOPTIONS_RAW_SOCKET;
+    const char* listen = option(n, options, "listen-hostname", "localhost");
+    pappl_soptions_t soptions = PAPPL_SOPTIONS_MULTI_QUEUE | PAPPL_SOPTIONS_WEB_INTERFACE | PAPPL_SOPTIONS_WEB_LOG |
+                                PAPPL_SOPTIONS_WEB_SECURITY | PAPPL_SOPTIONS_RAW_SOCKET;
+    // On loopback alone TLS guards nothing, and offering it there names an
+    // ipps URI that no listener serves.
+    const bool loopback = !std::strcmp(listen, "localhost") || !std::strncmp(listen, "127.", 4) || !std::strcmp(listen, "::1");
+    const char* tls = option(n, options, "tls", loopback ? "no" : "yes");
+    if (!std::strcmp(tls, "no")) soptions |= PAPPL_SOPTIONS_NO_TLS;
     pappl_system_t* system =
         papplSystemCreate(soptions, option(n, options, "server-name", "qovprint"), static_cast<int>(port),
                           "_print,_universal", cupsGetOption("spool-directory", n, options),
                           option(n, options, "log-file", "-"), level, cupsGetOption("auth-service", n, options), false);
     if (!system) return nullptr;
     // Loopback unless told otherwise: a site puts it on the network on purpose.
-    papplSystemAddListeners(system, option(n, options, "listen-hostname", "localhost"));
+    papplSystemAddListeners(system, listen);
     if (const char* admin = cupsGetOption("admin-group", n, options)) papplSystemSetAdminGroup(system, admin);
 
     int count = 0;

@@ -106,8 +106,17 @@ bool driverCallback(pappl_system_t*, const char* driverName, const char*, const 
     d->darkness_default = 0;
     d->identify_supported = PAPPL_IDENTIFY_ACTIONS_FLASH;
     d->identify_default = PAPPL_IDENTIFY_ACTIONS_FLASH;
-    d->has_supplies = false;
-    *attrs = nullptr;
+    d->has_supplies = true;  // the label roll and the ribbon (see printer_status)
+
+    // What IPP Everywhere asks of every printer and PAPPL leaves to the driver.
+    ipp_t* a = ippNew();
+    ippAddBoolean(a, IPP_TAG_PRINTER, "preferred-attributes-supported", 0);
+    ippAddString(a, IPP_TAG_PRINTER, IPP_TAG_KEYWORD, "print-rendering-intent-default", nullptr, "auto");
+    ippAddString(a, IPP_TAG_PRINTER, IPP_TAG_KEYWORD, "print-rendering-intent-supported", nullptr, "auto");
+    ippAddString(a, IPP_TAG_PRINTER, IPP_TAG_KEYWORD, "pwg-raster-document-sheet-back", nullptr, "normal");
+    static const char* const overrides[] = {"document-number", "pages"};
+    ippAddStrings(a, IPP_TAG_PRINTER, IPP_TAG_KEYWORD, "overrides-supported", 2, nullptr, overrides);
+    *attrs = a;
     return true;
 }
 

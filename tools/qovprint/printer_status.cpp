@@ -1,6 +1,7 @@
 #include "printer_status.h"
 
 #include <atomic>
+#include <cstdio>
 #include <chrono>
 #include <condition_variable>
 #include <map>
@@ -100,8 +101,28 @@ struct Collected {
     std::vector<pappl_printer_t*> printers;
 };
 
+// The label roll and the ribbon; a level of 0 while the printer reports
+// that fault, unknown otherwise (the report has no levels).
+void setSupplies(pappl_printer_t* printer, pappl_preason_t reasons) {
+    pappl_supply_t s[2] = {};
+    std::snprintf(s[0].description, sizeof s[0].description, "Labels");
+    s[0].type = PAPPL_SUPPLY_TYPE_OTHER;
+    s[0].color = PAPPL_SUPPLY_COLOR_NO_COLOR;
+    s[0].is_consumed = true;
+    s[0].level = (reasons & PAPPL_PREASON_MEDIA_EMPTY) ? 0 : -1;
+    std::snprintf(s[1].description, sizeof s[1].description, "Ribbon");
+    s[1].type = PAPPL_SUPPLY_TYPE_INK_RIBBON;
+    s[1].color = PAPPL_SUPPLY_COLOR_BLACK;
+    s[1].is_consumed = true;
+    s[1].level = (reasons & PAPPL_PREASON_MARKER_SUPPLY_EMPTY) ? 0 : -1;
+    pappl_supply_t now[2] = {};
+    if (papplPrinterGetSupplies(printer, 2, now) == 2 && now[0].level == s[0].level && now[1].level == s[1].level) return;
+    papplPrinterSetSupplies(printer, 2, s);
+}
+
 void collectPrinter(pappl_printer_t* printer, void* data) {
     auto* c = static_cast<Collected*>(data);
+    if (papplPrinterGetSupplies(printer, 0, nullptr) == 0) setSupplies(printer, PAPPL_PREASON_NONE);
     const char* uri = papplPrinterGetDeviceURI(printer);
     if (uri && answers(uri)) {
         c->uris[papplPrinterGetID(printer)] = uri;
@@ -157,7 +178,10 @@ void applyStatus(pappl_printer_t* printer, const PrinterStatus& st) {
     const pappl_preason_t now = papplPrinterGetReasons(printer);
     const auto remove = static_cast<pappl_preason_t>(decided & now & ~st.reasons);
     const auto add = static_cast<pappl_preason_t>(st.reasons & ~now);
-    if (add || remove) papplPrinterSetReasons(printer, add, remove);
+    if (add || remove) {
+        papplPrinterSetReasons(printer, add, remove);
+        setSupplies(printer, st.reasons);
+    }
 
     // "paused" is no reason bit: the printer object itself is paused, and
     // resumed only if it was the device that paused it.
