@@ -58,8 +58,15 @@ start_qovprint() {
     -o spool-directory="$work/spool" >"$work/server.out" 2>&1 &
   qp_pid=$!
   pids+=("$qp_pid")
+  # The subcommands reach the server by its socket; one that finds none
+  # starts a server of its own, so wait for this one's socket and port first.
+  local sock="/run/$name.sock"
+  [ "$(id -u)" = 0 ] || sock="${TMPDIR:-/tmp}/$name$(id -u).sock"
   for _ in $(seq 100); do
-    "$qp" printers >/dev/null 2>&1 && return 0
+    if [ -S "$sock" ] && curl -s -o /dev/null "http://localhost:$qp_port/"; then
+      return 0
+    fi
+    kill -0 "$qp_pid" 2>/dev/null || break
     sleep 0.1
   done
   echo "qovprint did not start:" >&2
@@ -294,6 +301,88 @@ conformance() {
   done
 }
 
+# A 4x6 PDF holding a Code 128 of 2-dot modules and a QR code of 4-dot
+# modules, drawn as vector shapes a third of a dot off the 203 dpi grid, and
+# the PWG raster a client's CUPS makes of it with Ghostscript: sgray_8,
+# anti-aliased, so every edge of every bar is grey.
+make_barcode_pdf() {
+  local dir="$1"
+  ZXingWriter -margin 0 Code128 "QOV-12345678" "$dir/c128.png" >/dev/null &&
+    ZXingWriter -margin 0 QRCode "https://qovlib.invalid/label/42" "$dir/qr.png" >/dev/null || return 1
+  /usr/bin/python3 - "$dir" <<'PY' || return 1
+import sys
+from PIL import Image
+d = sys.argv[1]
+dot = 72 / 203                      # one printer dot in points
+def runs(row):
+    out, x = [], 0
+    while x < len(row):
+        if row[x] < 128:
+            s = x
+            while x < len(row) and row[x] < 128:
+                x += 1
+            out.append((s, x - s))
+        else:
+            x += 1
+    return out
+ps = ["%!PS", "<</PageSize [288 432]>> setpagedevice", "0 setgray"]
+c = Image.open(f"{d}/c128.png").convert("L")
+row = list(c.crop((0, c.height // 2, c.width, c.height // 2 + 1)).getdata())
+unit = min(w for _, w in runs(row))          # pixels a module in ZXingWriter's picture
+x0, top, h = 60.3 * dot, 432 - 60, 120 * dot
+for s, w in runs(row):
+    ps.append(f"{x0 + s / unit * 2 * dot:.4f} {top - h:.4f} {w / unit * 2 * dot:.4f} {h:.4f} rectfill")
+q = Image.open(f"{d}/qr.png").convert("L")
+first = runs(list(q.crop((0, 0, q.width, 1)).getdata()))[0][1]
+m = first / 7                                # the finder pattern is 7 modules
+n = round(q.width / m)
+qx, qy = 80.3 * dot, 432 - 160
+for j in range(n):
+    for i in range(n):
+        if q.getpixel((int((i + 0.5) * m), int((j + 0.5) * m))) < 128:
+            ps.append(f"{qx + i * 4 * dot:.4f} {qy - (j + 1) * 4 * dot:.4f} {4 * dot:.4f} {4 * dot:.4f} rectfill")
+ps.append("showpage")
+open(f"{d}/barcodes.ps", "w").write("\n".join(ps) + "\n")
+PY
+  gs -q -dNOPAUSE -dBATCH -dSAFER -sDEVICE=pdfwrite -sOutputFile="$dir/barcodes.pdf" "$dir/barcodes.ps" 2>/dev/null &&
+    gs -q -dNOPAUSE -dBATCH -dSAFER -sDEVICE=pwgraster -r203 -dcupsColorSpace=18 -dcupsBitsPerColor=8 \
+      -dGraphicsAlphaBits=4 -dTextAlphaBits=4 -sOutputFile="$dir/barcodes.pwg" "$dir/barcodes.pdf" 2>/dev/null &&
+    gs -q -dNOPAUSE -dBATCH -dSAFER -sDEVICE=pgmraw -r203 -dGraphicsAlphaBits=4 \
+      -sOutputFile="$dir/barcodes.pgm" "$dir/barcodes.pdf" 2>/dev/null
+}
+
+# decoded PNG: the Code 128 and QR texts ZXingReader finds in the picture, one a line.
+decoded() {
+  local f
+  for f in Code128 QRCode; do ZXingReader -format "$f" "$1" 2>/dev/null | sed -n 's/^Text: *//p' | tr -d '"'; done
+}
+
+closed_loop() {
+  local e="$work/emu-loop" grey
+  make_barcode_pdf "$work" || { fail "closed loop: the barcode PDF and its PWG raster"; return; }
+  grey="$(/usr/bin/python3 -c "
+from PIL import Image
+im = Image.open('$work/barcodes.pgm')
+print(sum(1 for v in im.getdata() if 0 < v < 255))")"
+  start_qovemu "$e" || { fail "closed loop: qovemu starts"; return; }
+  "$qp" add -d loop -v "socket://127.0.0.1:$emu_port" -m qovlib_203dpi >/dev/null || { fail "closed loop: add"; return; }
+  ipptool -T 30 -d filename="$work/barcodes.pwg" -d format=image/pwg-raster -d user=test "$(printer_uri loop)" \
+    "$ipp_tests/print-file.test" >"$work/loop-print.out" 2>&1
+  if ! wait_pictures "$e/preview" 1; then
+    cat "$work/loop-print.out"
+    fail "closed loop: the grey PWG raster printed no label"
+    return
+  fi
+  local pic texts
+  pic="$(ls -d "$e"/preview/* | head -1)"
+  texts="$(decoded "$pic")"
+  if grep -qx "QOV-12345678" <<<"$texts" && grep -qx "https://qovlib.invalid/label/42" <<<"$texts"; then
+    pass "anti-aliased grey PWG raster ($grey grey dots) of a Code 128 and a QR code decodes from qovemu's picture"
+  else
+    fail "closed loop: decoded [$texts] from $pic ($grey grey dots in the input)"
+  fi
+}
+
 [ -x "$QOVPRINT" ] || { echo "no $QOVPRINT: build the linux preset with libpappl-dev installed" >&2; exit 1; }
 make_pictures
 start_qovprint || exit 1
@@ -302,6 +391,7 @@ for what in "${@:-quick}"; do
   quick) quick ;;
   faults) faults_live ;;
   conformance) conformance ;;
+  loop) closed_loop ;;
   *) echo "unknown part: $what" >&2; exit 2 ;;
   esac
 done

@@ -79,6 +79,11 @@ void PagePicture::convertGrey(int y) {
     const std::vector<std::uint8_t>& here = grey_[1];
     const std::vector<std::uint8_t>& below = grey_[2];
     const bool top = y == 0, bottom = lastGrey_ == y;  // page edges are no neighbours
+    // Edge dots are thresholded at 50 % with what the row's previous edge
+    // dots left over carried along, so a bar keeps its width: Ghostscript's
+    // anti-aliasing grows every bar by about a quarter dot, and a plain
+    // threshold turns a 2-dot Code 128 module into 3 dots.
+    int carried = 0;  // in 1/255 of a dot, within -128 .. 127
     for (int x = 0; x < inputWidth_; ++x) {
         const std::uint8_t g = here[static_cast<std::size_t>(x)];
         if (g <= kPureBlack) {
@@ -95,8 +100,17 @@ void PagePicture::convertGrey(int y) {
             const auto i = static_cast<std::size_t>(nx);
             edge = (!top && pure(above[i])) || (dx != 0 && pure(here[i])) || (!bottom && pure(below[i]));
         }
-        const int threshold = edge ? 128 : (kBayer8[y & 7][x & 7] * 4 + 2);
-        if (g < threshold) setDot(x, y);
+        if (edge) {
+            const int ink = 255 - g + carried;
+            if (ink >= 128) {
+                setDot(x, y);
+                carried = ink - 255;
+            } else {
+                carried = ink;
+            }
+            continue;
+        }
+        if (g < kBayer8[y & 7][x & 7] * 4 + 2) setDot(x, y);
     }
 }
 

@@ -56,6 +56,16 @@ TEST(PagePicture, GreyTouchingBlackOrWhiteIsThresholded) {
     EXPECT_EQ(dots(p, 0, 9), ".###...#.");
 }
 
+TEST(PagePicture, EdgesCarryTheirRemainderSoBarsKeepTheirWidth) {
+    // Two 2-dot bars as Ghostscript anti-aliases them, a quarter dot wider
+    // each (4.6 dots of ink together): a plain threshold makes 3 + 3 dots,
+    // the carried remainder 2 + 3; the next row starts afresh.
+    const auto p = greyPage({{255, 67, 0, 118, 255, 255, 255, 67, 0, 118, 255},
+                             {255, 255, 118, 255, 255, 255, 255, 255, 255, 255, 255}});
+    EXPECT_EQ(dots(p, 0, 11), ".##....###.");
+    EXPECT_EQ(dots(p, 1, 11), "..#........");
+}
+
 TEST(PagePicture, GreyInsideGreyIsDithered) {
     // A 32 x 32 field of mid grey: half the dots, in the 8 x 8 pattern, none of them thresholded away.
     std::vector<std::vector<std::uint8_t>> rows(32, std::vector<std::uint8_t>(32, 128));
