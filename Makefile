@@ -34,7 +34,7 @@ posix-tests: build build-asan
 	ctest --preset linux -L posix
 	ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 ctest --preset linux-asan -L posix
 
-test: deps unit-tests posix-tests fuzz-smoke wine-tests python-tests docs package-tests source-lists export-guards
+test: deps unit-tests posix-tests fuzz-smoke wine-tests python-tests docs package-tests source-lists export-guards printer-app-tests
 
 # The Python package: the wheel (bundling libqovlib.so) built with Debian's
 # python3-build, installed in a fresh venv, its pytest suite against qovemu,
@@ -114,3 +114,21 @@ docs:
 
 clean:
 	rm -rf build
+
+# qovprint, the printer application (PAPPL), against qovemu: `make test`
+# runs the quick part (a printer made by `add` prints a PNG and raw jobs;
+# the status mapping; the live fault test when qovemu has --http); the
+# ipptool conformance, the closed loop of grey barcodes and the speed
+# comparison with Debian's lprint are targets of their own.
+.PHONY: printer-app-tests printer-app-conformance printer-app-loop printer-app-bench
+printer-app-tests: build
+	@bash scripts/printer_app_tests.sh quick
+
+printer-app-conformance: build
+	@bash scripts/printer_app_tests.sh conformance
+
+printer-app-loop: build
+	@bash scripts/printer_app_tests.sh loop bad-input
+
+printer-app-bench: build
+	@bash bench/printer_app_bench.sh

@@ -89,7 +89,7 @@ wait_pictures() {
 # reasons PRINTER: its printer-state-reasons, comma-separated.
 reasons() {
   ipptool -T 5 "$(printer_uri "$1")" "$ipp_tests/printer-state.test" 2>/dev/null |
-    sed -n 's/^ *printer-state-reasons = //p' | head -1
+    sed -n 3p | tr -d ' '   # ipptool's table: the name, a rule, the value
 }
 
 # wait_reason PRINTER KEYWORD yes|no SECONDS: waits until KEYWORD is (not) among the reasons.
@@ -383,6 +383,63 @@ print(sum(1 for v in im.getdata() if 0 < v < 255))")"
   fi
 }
 
+# job_state PRINTER ID: the job's state name (pending, processing, completed, aborted, ...).
+job_state() {
+  ipptool -T 5 -d job="$2" "$(printer_uri "$1")" "$ipp_tests/job-state.test" 2>/dev/null | sed -n 3p | tr -d ' '
+}
+
+# submit_ipp PRINTER FILE FORMAT: Print-Job; prints the job id (empty when refused, the reply in $work/submit.out).
+submit_ipp() {
+  ipptool -T 30 -d filename="$2" -d format="$3" -d user=test "$(printer_uri "$1")" "$ipp_tests/print-file.test" \
+    >"$work/submit.out" 2>&1
+  sed -n 3p "$work/submit.out" | tr -d ' '
+}
+
+# wait_job_end PRINTER ID SECONDS: waits until the job is completed, aborted or canceled; prints the state.
+wait_job_end() {
+  local st i
+  for i in $(seq $(($3 * 10))); do
+    st="$(job_state "$1" "$2")"
+    case "$st" in completed | aborted | canceled) echo "$st"; return 0 ;; esac
+    sleep 0.1
+  done
+  echo "${st:-unknown}"
+}
+
+bad_input() {
+  local e="$work/emu-bad" id st rss
+  start_qovemu "$e" || { fail "bad input: qovemu starts"; return; }
+  "$qp" add -d bad -v "socket://127.0.0.1:$emu_port" -m qovlib_203dpi >/dev/null || { fail "bad input: add"; return; }
+  /usr/bin/python3 -c "
+from PIL import Image
+Image.new('1', (20000, 20000), 1).save('$work/huge.png')"
+  id="$(submit_ipp bad "$work/huge.png" image/png)"
+  st="$(wait_job_end bad "$id" 30)"
+  [ "$st" = aborted ] && pass "a 20,000 x 20,000 PNG fails its job" || fail "20,000 x 20,000 PNG: job ${id:-refused} $st"
+
+  make_barcode_pdf "$work" >/dev/null 2>&1
+  head -c 300000 "$work/barcodes.pwg" >"$work/truncated.pwg"
+  id="$(submit_ipp bad "$work/truncated.pwg" image/pwg-raster)"
+  st="$( [ -n "$id" ] && wait_job_end bad "$id" 30)"
+  [ -z "$id" ] || [ "$st" = aborted ] && pass "a truncated PWG raster is refused or fails its job (job ${id:-refused} $st)" ||
+    fail "truncated PWG raster: job $id $st"
+
+  id="$(submit_ipp bad "$work/raw.txt" application/x-no-such-format)"
+  st="$( [ -n "$id" ] && wait_job_end bad "$id" 10)"
+  if grep -q 'document-format-not-supported' "$work/submit.out" || [ "$st" = aborted ]; then
+    pass "an unknown document format is refused or fails its job"
+  else
+    fail "unknown format: job ${id:-refused} ${st:-}"
+  fi
+
+  rss="$(awk '/VmHWM/ {print $2}' "/proc/$qp_pid/status")"
+  if kill -0 "$qp_pid" && curl -s -o /dev/null "http://localhost:$qp_port/"; then
+    pass "the server stays up (peak memory ${rss} kB)"
+  else
+    fail "the server died on bad input"
+  fi
+}
+
 [ -x "$QOVPRINT" ] || { echo "no $QOVPRINT: build the linux preset with libpappl-dev installed" >&2; exit 1; }
 make_pictures
 start_qovprint || exit 1
@@ -392,6 +449,7 @@ for what in "${@:-quick}"; do
   faults) faults_live ;;
   conformance) conformance ;;
   loop) closed_loop ;;
+  bad-input) bad_input ;;
   *) echo "unknown part: $what" >&2; exit 2 ;;
   esac
 done
