@@ -118,9 +118,9 @@ clean:
 # qovprint, the printer application (PAPPL), against qovemu: `make test`
 # runs the quick part (a printer made by `add` prints a PNG and raw jobs;
 # the status mapping; the live fault test when qovemu has --http); the
-# ipptool conformance, the closed loop of grey barcodes and the speed
-# comparison with Debian's lprint are targets of their own.
-.PHONY: printer-app-tests printer-app-conformance printer-app-loop printer-app-bench
+# ipptool conformance and the closed loop of grey barcodes (with the bad
+# input) are targets of their own.
+.PHONY: printer-app-tests printer-app-conformance printer-app-loop
 printer-app-tests: build
 	@bash scripts/printer_app_tests.sh quick
 
@@ -129,6 +129,3 @@ printer-app-conformance: build
 
 printer-app-loop: build
 	@bash scripts/printer_app_tests.sh loop bad-input
-
-printer-app-bench: build
-	@bash bench/printer_app_bench.sh
