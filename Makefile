@@ -120,7 +120,7 @@ clean:
 # the status mapping; the live fault test when qovemu has --http); the
 # ipptool conformance and the closed loop of grey barcodes (with the bad
 # input) are targets of their own.
-.PHONY: printer-app-tests printer-app-conformance printer-app-loop
+.PHONY: printer-app-tests printer-app-conformance printer-app-loop printer-app-bench
 printer-app-tests: build
 	@bash scripts/printer_app_tests.sh quick
 
@@ -129,3 +129,7 @@ printer-app-conformance: build
 
 printer-app-loop: build
 	@bash scripts/printer_app_tests.sh loop bad-input
+
+# qovprint against Debian's lprint, side by side, the same PNGs.
+printer-app-bench: build
+	@bash scripts/printer_app_tests.sh bench

@@ -11,6 +11,7 @@
 #                                     from a PDF, decoded from qovemu's picture
 #   printer_app_tests.sh cups         a private cupsd's driverless queue prints a PDF
 #   printer_app_tests.sh bad-input    hostile documents fail their job, the server stays up
+#   printer_app_tests.sh bench        median job-to-last-byte times against lprint (BENCH_RUNS)
 # Ends with the line "N passed, N failed, N skipped".
 set -u
 here="$(cd "$(dirname "$0")/.." && pwd)"
@@ -440,6 +441,50 @@ Image.new('1', (20000, 20000), 1).save('$work/huge.png')"
   fi
 }
 
+# Side by side in one run: for the same documents, the time from sending the
+# job to the last byte at the printer's end (qovemu's capture file, or the
+# peer's output file), median of BENCH_RUNS jobs, qovprint into qovemu and
+# Debian's lprint into a file with its ZPL driver.
+bench() {
+  local e="$work/emu-bench" runs="${BENCH_RUNS:-15}" lp lp_port lp_name="lprint-bench-$$" out="$work/lprint-out.zpl"
+  start_qovemu "$e" || { fail "bench: qovemu starts"; return; }
+  "$qp" add -d bench -v "socket://127.0.0.1:$emu_port" -m qovlib_203dpi >/dev/null || { fail "bench: add"; return; }
+  ln -sf "$(command -v lprint)" "$work/$lp_name"
+  lp="$work/$lp_name"
+  lp_port="$($checks fresh-port)"
+  mkdir -p "$work/lpspool"
+  "$lp" server -o server-port="$lp_port" -o log-level=error -o log-file="$work/lprint.log" \
+    -o spool-directory="$work/lpspool" >/dev/null 2>&1 &
+  pids+=("$!")
+  for _ in $(seq 100); do [ -S "/run/$lp_name.sock" ] && curl -s -o /dev/null "http://localhost:$lp_port/" && break; sleep 0.1; done
+  : >"$out"
+  "$lp" add -d zpl -v "file://$out" -m zpl_4inch-203dpi-dt >/dev/null || { fail "bench: lprint add"; return; }
+  local doc which uri sink t0 t1 id st times median
+  for doc in label-1bit.png label-grey.png; do
+    for which in qovprint lprint; do
+      if [ "$which" = qovprint ]; then uri="$(printer_uri bench)"; else uri="ipp://localhost:$lp_port/ipp/print/zpl"; fi
+      times=()
+      for _ in $(seq "$runs"); do
+        sink="$out"
+        [ "$which" = qovprint ] && sink="$(ls -d "$e"/capture/* 2>/dev/null | head -1)"
+        t0=$(date +%s%N)
+        id="$(ipptool -T 30 -d filename="$work/$doc" -d format=image/png -d user=bench "$uri" "$ipp_tests/print-file.test" | sed -n 3p | tr -d ' ')"
+        for _ in $(seq 100); do
+          st="$(ipptool -T 5 -d job="$id" "$uri" "$ipp_tests/job-state.test" 2>/dev/null | sed -n 3p | tr -d ' ')"
+          [ "$st" = completed ] && break
+          sleep 0.02
+        done
+        [ "$which" = qovprint ] && sink="$(ls -d "$e"/capture/* | head -1)"
+        t1=$(date -r "$sink" +%s%N)
+        times+=($(((t1 - t0) / 1000)))
+      done
+      median="$(printf '%s\n' "${times[@]}" | sort -n | sed -n "$(((runs + 1) / 2))p")"
+      echo "  $doc via $which: median $((median / 1000)).$(((median % 1000) / 100)) ms over $runs jobs (all: ${times[*]} us)"
+    done
+  done
+  pass "bench ran"
+}
+
 [ -x "$QOVPRINT" ] || { echo "no $QOVPRINT: build the linux preset with libpappl-dev installed" >&2; exit 1; }
 make_pictures
 start_qovprint || exit 1
@@ -450,6 +495,7 @@ for what in "${@:-quick}"; do
   conformance) conformance ;;
   loop) closed_loop ;;
   bad-input) bad_input ;;
+  bench) bench ;;
   *) echo "unknown part: $what" >&2; exit 2 ;;
   esac
 done
