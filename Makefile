@@ -34,7 +34,7 @@ posix-tests: build build-asan
 	ctest --preset linux -L posix
 	ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 ctest --preset linux-asan -L posix
 
-test: deps unit-tests posix-tests fuzz-smoke wine-tests python-tests dotnet-tests check-jobs docs package-tests source-lists export-guards
+test: deps unit-tests posix-tests fuzz-smoke wine-tests python-tests dotnet-tests check-jobs printer-app-tests docs package-tests source-lists export-guards
 	@bash scripts/test_summary.sh
 
 # The Python package: the wheel (bundling libqovlib.so) built with Debian's
@@ -131,3 +131,22 @@ docs:
 
 clean:
 	rm -rf build
+
+# qovprint, the printer application (PAPPL), against qovemu: `make test`
+# runs the quick part (a printer made by `add` prints a PNG and raw jobs;
+# the status mapping; the live fault test when qovemu has --http); the
+# ipptool conformance and the closed loop of grey barcodes (with the bad
+# input) are targets of their own.
+.PHONY: printer-app-tests printer-app-conformance printer-app-loop printer-app-bench
+printer-app-tests: build
+	@bash scripts/printer_app_tests.sh quick
+
+printer-app-conformance: build
+	@bash scripts/printer_app_tests.sh conformance
+
+printer-app-loop: build
+	@bash scripts/printer_app_tests.sh loop bad-input
+
+# qovprint against Debian's lprint, side by side, the same PNGs.
+printer-app-bench: build
+	@bash scripts/printer_app_tests.sh bench

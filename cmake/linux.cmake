@@ -80,6 +80,7 @@ add_subdirectory(tools/qovread)
 add_subdirectory(tools/qovrender)
 add_subdirectory(tools/qovpreview)
 add_subdirectory(tools/qovemu)
+add_subdirectory(tools/qovprint)
 add_subdirectory(examples)
 
 if(QOV_TESTS)

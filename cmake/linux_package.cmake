@@ -47,6 +47,12 @@ if(TARGET qovpreview)
   install(TARGETS qovpreview RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR} COMPONENT tools)
 endif()
 
+# ---- the printer application (when PAPPL was found) -------------------------
+if(TARGET qovprint)
+  install(TARGETS qovprint RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR} COMPONENT printer-app)
+  install(FILES tools/qovprint/qovprint.service DESTINATION lib/systemd/system COMPONENT printer-app)
+endif()
+
 # ---- Debian packages --------------------------------------------------------
 set(CPACK_GENERATOR DEB)
 set(CPACK_PACKAGE_NAME qovlib)
@@ -55,6 +61,9 @@ set(CPACK_PACKAGE_CONTACT "QOVLIB maintainers <maintainers@qovlib.invalid>")
 set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
 set(CPACK_DEB_COMPONENT_INSTALL ON)
 set(CPACK_COMPONENTS_ALL runtime dev tools)
+if(TARGET qovprint)
+  list(APPEND CPACK_COMPONENTS_ALL printer-app)
+endif()
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 # Stripped, as Debian ships libraries and programs.
 set(CPACK_STRIP_FILES ON)
@@ -89,5 +98,12 @@ if(TARGET qovrender)
 endif()
 set(CPACK_COMPONENT_TOOLS_DESCRIPTION
   "label printer emulator and tools\nqovemu plays a label printer on TCP and on a pty; qovpreview, when built,\nrenders labels to PNG.")
+
+set(CPACK_DEBIAN_PRINTER-APP_PACKAGE_NAME qovlib-printer-app)
+set(CPACK_DEBIAN_PRINTER-APP_PACKAGE_SECTION net)
+set(CPACK_COMPONENT_PRINTER-APP_DEPENDS runtime)
+set(CPACK_DEBIAN_PRINTER-APP_PACKAGE_DEPENDS "fonts-dejavu-core, fonts-wqy-microhei")
+set(CPACK_COMPONENT_PRINTER-APP_DESCRIPTION
+  "printer application for QOVLIB label printers\nqovprint shows label printers to every computer, phone and CUPS server as\nIPP Everywhere printers and prints PNG, JPEG and PWG/Apple raster jobs\nand raw command-language jobs through libqovlib (systemd unit qovprint).")
 
 include(CPack)

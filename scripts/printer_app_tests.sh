@@ -1,0 +1,503 @@
+#!/usr/bin/env bash
+# qovprint against qovemu, through its real command line and IPP service.
+#   printer_app_tests.sh quick        a printer made by `add` prints a PNG
+#                                     (pixel for pixel) and raw jobs (byte for
+#                                     byte); the status mapping; the live fault
+#                                     test (skipped, with its reason, when
+#                                     qovemu has no --http)
+#   printer_app_tests.sh faults       only the live fault test
+#   printer_app_tests.sh conformance  Debian's ipptool suites (IPP 1.1, 2.0, Everywhere)
+#   printer_app_tests.sh loop         grey PWG raster of a Code 128 and a QR code
+#                                     from a PDF, decoded from qovemu's picture
+#   printer_app_tests.sh cups         a private cupsd's driverless queue prints a PDF
+#   printer_app_tests.sh bad-input    hostile documents fail their job, the server stays up
+#   printer_app_tests.sh bench        median job-to-last-byte times against lprint (BENCH_RUNS)
+# Ends with the line "N passed, N failed, N skipped".
+set -u
+here="$(cd "$(dirname "$0")/.." && pwd)"
+build="${BUILD_DIR:-$here/build/linux}"
+QOVPRINT="$build/qovprint"
+QOVEMU="$build/qovemu"
+checks="/usr/bin/python3 $here/tools/qovprint/tests/checks.py"
+ipp_tests="$here/tools/qovprint/tests/ipp"
+source "$here/scripts/emulator_start.sh"
+
+passed=0 failed=0 skipped=0
+pass() { echo "PASS: $*"; passed=$((passed + 1)); }
+fail() { echo "FAIL: $*"; failed=$((failed + 1)); }
+skip() { echo "SKIP: $*"; skipped=$((skipped + 1)); }
+
+work="$(mktemp -d /tmp/qovprint-tests.XXXXXX)"
+name="qovprint-test-$$"   # the program's name sets its socket and state file
+pids=()
+cleanup() {
+  local p
+  for p in "${pids[@]}"; do kill "$p" 2>/dev/null; done
+  for p in "${pids[@]}"; do wait "$p" 2>/dev/null; done
+  rm -f "/var/lib/$name.state" "/run/$name.sock" "${TMPDIR:-/tmp}/$name$(id -u).sock"
+  if [ "${KEEP_WORK:-0}" = 1 ]; then echo "work files kept in $work"; else rm -rf "$work"; fi
+}
+trap cleanup EXIT
+
+# start_qovemu DIR [ARGS...]: qovemu with captures and pictures under DIR; sets emu_port.
+start_qovemu() {
+  local dir="$1"
+  shift
+  mkdir -p "$dir/capture" "$dir/preview"
+  start_emulator "$QOVEMU" "$dir/emu.log" --capture-dir "$dir/capture" --preview-dir "$dir/preview" "$@" || return 1
+  pids+=("$emulator_pid")
+  emu_port="$port"
+}
+
+# start_qovprint: the server on a free port, private spool and log; sets qp, qp_port, qp_pid.
+start_qovprint() {
+  mkdir -p "$work/spool"
+  ln -sf "$QOVPRINT" "$work/$name"
+  qp="$work/$name"
+  qp_port="$($checks fresh-port)"
+  "$qp" server -o server-port="$qp_port" -o log-level="${LOG_LEVEL:-info}" -o log-file="$work/server.log" \
+    -o spool-directory="$work/spool" >"$work/server.out" 2>&1 &
+  qp_pid=$!
+  pids+=("$qp_pid")
+  # The subcommands reach the server by its socket; one that finds none
+  # starts a server of its own, so wait for this one's socket and port first.
+  local sock="/run/$name.sock"
+  [ "$(id -u)" = 0 ] || sock="${TMPDIR:-/tmp}/$name$(id -u).sock"
+  for _ in $(seq 100); do
+    if [ -S "$sock" ] && curl -s -o /dev/null "http://localhost:$qp_port/"; then
+      return 0
+    fi
+    kill -0 "$qp_pid" 2>/dev/null || break
+    sleep 0.1
+  done
+  echo "qovprint did not start:" >&2
+  cat "$work/server.out" "$work/server.log" >&2
+  return 1
+}
+
+printer_uri() { echo "ipp://localhost:$qp_port/ipp/print/$1"; }
+
+# wait_pictures DIR N [SECONDS]: waits until DIR holds N pictures.
+wait_pictures() {
+  local dir="$1" n="$2" limit="${3:-10}" i
+  for i in $(seq $((limit * 10))); do
+    [ "$(ls "$dir" 2>/dev/null | wc -l)" -ge "$n" ] && return 0
+    sleep 0.1
+  done
+  return 1
+}
+
+# reasons PRINTER: its printer-state-reasons, comma-separated.
+reasons() {
+  ipptool -T 5 "$(printer_uri "$1")" "$ipp_tests/printer-state.test" 2>/dev/null |
+    sed -n 3p | tr -d ' '   # ipptool's table: the name, a rule, the value
+}
+
+# wait_reason PRINTER KEYWORD yes|no SECONDS: waits until KEYWORD is (not) among the reasons.
+wait_reason() {
+  local printer="$1" keyword="$2" want="$3" limit="$4" start now r
+  start=$(date +%s%N)
+  while :; do
+    r="$(reasons "$printer")"
+    if [[ ",$r," == *",$keyword,"* ]]; then [ "$want" = yes ] && break; else [ "$want" = no ] && break; fi
+    now=$(date +%s%N)
+    [ $(((now - start) / 1000000)) -gt $((limit * 1000)) ] && return 1
+    sleep 0.1
+  done
+  now=$(date +%s%N)
+  waited_ms=$(((now - start) / 1000000))
+}
+
+make_pictures() {
+  /usr/bin/python3 - "$work" <<'PY'
+import sys
+from PIL import Image, ImageDraw
+d = sys.argv[1]
+im = Image.new("1", (812, 1218), 1)           # 4 x 6 in at 203 dpi
+g = ImageDraw.Draw(im)
+g.rectangle([10, 10, 801, 1207], outline=0, width=4)
+for i in range(0, 700, 14):
+    g.rectangle([50 + i, 100, 56 + i, 400], fill=0)
+g.ellipse([200, 600, 600, 1000], outline=0, width=9)
+for y in range(1050, 1150, 3):
+    for x in range(60, 760, 3):
+        im.putpixel((x, y), 0)
+im.save(f"{d}/label-1bit.png", dpi=(203, 203))
+grey = Image.new("L", (812, 1218), 255)
+gg = ImageDraw.Draw(grey)
+for i in range(8):
+    gg.rectangle([50 + i * 90, 100, 120 + i * 90, 600], fill=i * 32)
+grey.save(f"{d}/label-grey.png", dpi=(203, 203))
+PY
+  printf '~CREATE;RAWT;X\r\nSCALE;DOT;203;203\r\nALPHA\r\n100;50;2;2;*RAW JOB*\r\nSTOP\r\nEND\r\n~EXECUTE;RAWT\r\n~NORMAL\r\n' \
+    >"$work/raw.txt"
+}
+
+quick() {
+  "$build/tools/qovprint/qovprint_tests" --gtest_brief=1 >"$work/unit.log" 2>&1 &&
+    pass "status mapping, pictures, strips and device URIs (qovprint_tests)" ||
+    { cat "$work/unit.log"; fail "qovprint_tests"; }
+
+  local e="$work/emu-quick"
+  start_qovemu "$e" || { fail "qovemu starts"; return; }
+  "$qp" add -d lbl -v "socket://127.0.0.1:$emu_port" -m qovlib_203dpi >"$work/add.out" 2>&1 &&
+    pass "add creates a printer" || { cat "$work/add.out"; fail "add"; return; }
+
+  "$qp" submit -d lbl "$work/label-1bit.png" >/dev/null
+  if wait_pictures "$e/preview" 1 && why="$($checks same "$work/label-1bit.png" "$(ls -d "$e"/preview/* | head -1)")"; then
+    pass "a one-bit 4x6 PNG comes out of qovemu pixel for pixel"
+  else
+    fail "one-bit PNG: ${why:-no picture}"
+  fi
+
+  "$qp" submit -d lbl "$work/raw.txt" >/dev/null
+  "$qp" submit -d lbl -o document-format=application/vnd.cups-raw "$work/raw.txt" >/dev/null
+  if wait_pictures "$e/preview" 3; then
+    # Both raw jobs, each in one piece.
+    cap="$(ls "$e"/capture/* | head -1)"
+    if why="$($checks contains "$cap" "$work/raw.txt")"; then
+      [ "$(grep -c 'RAW JOB' "$cap")" -eq 2 ] && pass "raw jobs (detected, and application/vnd.cups-raw) arrive byte for byte" ||
+        fail "raw jobs: $(grep -c 'RAW JOB' "$cap") copies in the capture"
+    else
+      fail "raw job: $why"
+    fi
+  else
+    fail "raw jobs printed no label"
+  fi
+
+  "$qp" submit -d lbl "$work/label-grey.png" >/dev/null
+  wait_pictures "$e/preview" 4 && pass "an 8-bit grey PNG prints" || fail "grey PNG printed no label"
+  faults_live
+}
+
+faults_live() {
+  local e="$work/emu-faults"
+  if ! "$QOVEMU" --help 2>&1 | grep -q -- '--http'; then
+    skip "faults: this qovemu has no --http (no fault switches to set)"
+    return
+  fi
+  local http_port
+  http_port="$($checks fresh-port)"
+  start_qovemu "$e" --http "127.0.0.1:$http_port" || { fail "qovemu --http starts"; return; }
+  local printer="${QOVEMU_PRINTER:-}"
+  if [ -z "$printer" ]; then
+    printer="$(curl -s "http://127.0.0.1:$http_port/printers" | /usr/bin/python3 -c '
+import json, sys
+d = json.load(sys.stdin)
+items = d.get("printers", d) if isinstance(d, dict) else d
+first = items[0]
+print(first["name"] if isinstance(first, dict) else first)' 2>/dev/null)"
+  fi
+  [ -n "$printer" ] || { fail "faults: qovemu names no printer at /printers"; return; }
+  local faults_url="http://127.0.0.1:$http_port/printers/$printer/faults"
+  "$qp" add -d flt -v "socket://127.0.0.1:$emu_port" -m qovlib_203dpi >/dev/null 2>&1 || { fail "faults: add"; return; }
+  wait_reason flt none yes 5 || true
+
+  local fault keyword
+  for fault in paper-out:media-empty ribbon-out:marker-supply-empty head-open:cover-open paused:paused offline:offline; do
+    keyword="${fault#*:}"
+    fault="${fault%%:*}"
+    curl -sf -X PUT "$faults_url/$fault" >/dev/null || { fail "faults: PUT $fault"; continue; }
+    if wait_reason flt "$keyword" yes 2; then
+      local shown=$waited_ms
+      curl -sf -X DELETE "$faults_url/$fault" >/dev/null
+      if wait_reason flt "$keyword" no 2; then
+        pass "fault $fault shows as $keyword in ${shown} ms and clears in ${waited_ms} ms"
+      else
+        fail "fault $fault: $keyword still shown 2 s after clearing ($(reasons flt))"
+      fi
+    else
+      curl -sf -X DELETE "$faults_url/$fault" >/dev/null
+      fail "fault $fault: no $keyword within 2 s ($(reasons flt))"
+    fi
+  done
+
+  # A job sent while the paper is out waits (media-needed), then prints.
+  curl -sf -X PUT "$faults_url/paper-out" >/dev/null
+  wait_reason flt media-empty yes 2
+  local before
+  before=$(ls "$e/preview" | wc -l)
+  "$qp" submit -d flt "$work/label-1bit.png" >/dev/null
+  sleep 2
+  if [ "$(ls "$e/preview" | wc -l)" -eq "$before" ] && wait_reason flt media-needed yes 2; then
+    curl -sf -X DELETE "$faults_url/paper-out" >/dev/null
+    wait_pictures "$e/preview" $((before + 1)) 5 && pass "a job sent while paper is out waits (media-needed) and prints after" ||
+      fail "the waiting job did not print after the paper came back"
+  else
+    curl -sf -X DELETE "$faults_url/paper-out" >/dev/null
+    fail "a job sent while paper is out printed at once or showed no media-needed ($(reasons flt))"
+  fi
+}
+
+# PWG raster samples the way ipp-everywhere.test names them, made by
+# Ghostscript's pwgraster device from a photo-like and a grey 4x6 picture and
+# from A4 and Letter pages, at DPI in black_1 and sgray_8 (the types the
+# printers take). ipptool stops at the first FILE it cannot read, even in a
+# test it skips, so the samples of other resolutions and types (whose tests
+# are skipped by SKIP-IF-NOT-DEFINED) are empty files.
+make_samples() {
+  local dir="$1" dpi="$2" kind src cs bits size f
+  grep 'FILE pwg-raster-samples' "$dir/ipp-everywhere.test" | awk '{print $NF}' | sort -u | while read -r f; do
+    mkdir -p "$dir/$(dirname "$f")"
+    : >"$dir/$f"
+  done
+  /usr/bin/python3 - "$dir" <<'PY'
+import sys
+from PIL import Image, ImageDraw
+d = sys.argv[1]
+def page(mode, w, h):
+    im = Image.new(mode, (w, h), "white")
+    g = ImageDraw.Draw(im)
+    for i in range(10):
+        fill = (25 * i, 255 - 25 * i, 120) if mode == "RGB" else 25 * i
+        g.rectangle([w // 20 + i * w // 11, h // 15, w // 20 + i * w // 11 + w // 15, h - h // 15], fill=fill)
+    g.ellipse([w // 4, h // 3, 3 * w // 4, h // 3 + w // 2], outline="black" if mode == "RGB" else 0, width=12)
+    return im
+page("RGB", 600, 900).save(f"{d}/color.jpg-4x6.pdf", resolution=150)
+page("L", 600, 900).save(f"{d}/gray.jpg-4x6.pdf", resolution=150)
+for name, w, h in (("a4", 1240, 1754), ("letter", 1275, 1650)):
+    page("L", w, h).save(f"{d}/onepage-{name}.pdf", resolution=150)
+    first = page("L", w, h)
+    first.save(f"{d}/document-{name}.pdf", resolution=150, save_all=True, append_images=[page("RGB", w, h)])
+PY
+  for src in color.jpg-4x6:288x432 gray.jpg-4x6:288x432 onepage-a4:595x842 document-a4:595x842 \
+    onepage-letter:612x792 document-letter:612x792; do
+    size="${src#*:}"
+    src="${src%%:*}"
+    for kind in black-1:3:1 sgray-8:18:8; do
+      cs="$(echo "$kind" | cut -d: -f2)"
+      bits="$(echo "$kind" | cut -d: -f3)"
+      kind="${kind%%:*}"
+      gs -q -dNOPAUSE -dBATCH -dSAFER -sDEVICE=pwgraster -r"$dpi" -dcupsColorSpace="$cs" -dcupsBitsPerColor="$bits" \
+        -dDEVICEWIDTHPOINTS="${size%x*}" -dDEVICEHEIGHTPOINTS="${size#*x}" -dFIXEDMEDIA -dPDFFitPage \
+        -sOutputFile="$dir/pwg-raster-samples-${dpi}dpi/$kind/$src-$kind-${dpi}dpi.pwg" "$dir/$src.pdf" 2>/dev/null ||
+        return 1
+    done
+  done
+}
+
+# Debian's ipptool suites against a printer of each resolution, qovemu behind it.
+conformance() {
+  local e="$work/emu-conformance" suites="$work/ipptool" dpi printer t out
+  mkdir -p "$suites"
+  cp /usr/share/cups/ipptool/ipp-1.1.test /usr/share/cups/ipptool/ipp-2.0.test /usr/share/cups/ipptool/ipp-everywhere.test "$suites/"
+  make_samples "$suites" 300 || { fail "conformance: PWG raster samples"; return; }
+  start_qovemu "$e" || { fail "conformance: qovemu starts"; return; }
+  for dpi in 203 300; do
+    printer="conf$dpi"
+    "$qp" add -d "$printer" -v "socket://127.0.0.1:$emu_port" -m "qovlib_${dpi}dpi" >/dev/null || { fail "add $printer"; continue; }
+  done
+  sleep 2   # printer-up-time must be above 0
+  for dpi in 203 300; do
+    printer="conf$dpi"
+    for t in ipp-1.1 ipp-2.0 ipp-everywhere; do
+      out="$work/$t-$dpi.out"
+      (cd "$suites" && ipptool -tI -T 60 -f "$work/label-1bit.png" "$(printer_uri "$printer")" "$t.test") >"$out" 2>&1
+      local p f s
+      p=$(grep -c '\[PASS\]' "$out"); f=$(grep -c '\[FAIL\]' "$out"); s=$(grep -c '\[SKIP\]' "$out")
+      echo "  $t at $dpi dpi: $p pass, $f fail, $s skip"
+      [ "$f" -eq 0 ] && pass "$t at $dpi dpi ($p pass, $s skip)" ||
+        { grep -A12 '\[FAIL\]' "$out" | head -60; fail "$t at $dpi dpi: $f FAIL"; }
+    done
+  done
+}
+
+# A 4x6 PDF holding a Code 128 of 2-dot modules and a QR code of 4-dot
+# modules, drawn as vector shapes a third of a dot off the 203 dpi grid, and
+# the PWG raster a client's CUPS makes of it with Ghostscript: sgray_8,
+# anti-aliased, so every edge of every bar is grey.
+make_barcode_pdf() {
+  local dir="$1"
+  ZXingWriter -margin 0 Code128 "QOV-12345678" "$dir/c128.png" >/dev/null &&
+    ZXingWriter -margin 0 QRCode "https://qovlib.invalid/label/42" "$dir/qr.png" >/dev/null || return 1
+  /usr/bin/python3 - "$dir" <<'PY' || return 1
+import sys
+from PIL import Image
+d = sys.argv[1]
+dot = 72 / 203                      # one printer dot in points
+def runs(row):
+    out, x = [], 0
+    while x < len(row):
+        if row[x] < 128:
+            s = x
+            while x < len(row) and row[x] < 128:
+                x += 1
+            out.append((s, x - s))
+        else:
+            x += 1
+    return out
+ps = ["%!PS", "<</PageSize [288 432]>> setpagedevice", "0 setgray"]
+c = Image.open(f"{d}/c128.png").convert("L")
+row = list(c.crop((0, c.height // 2, c.width, c.height // 2 + 1)).getdata())
+unit = min(w for _, w in runs(row))          # pixels a module in ZXingWriter's picture
+x0, top, h = 60.3 * dot, 432 - 60, 120 * dot
+for s, w in runs(row):
+    ps.append(f"{x0 + s / unit * 2 * dot:.4f} {top - h:.4f} {w / unit * 2 * dot:.4f} {h:.4f} rectfill")
+q = Image.open(f"{d}/qr.png").convert("L")
+first = runs(list(q.crop((0, 0, q.width, 1)).getdata()))[0][1]
+m = first / 7                                # the finder pattern is 7 modules
+n = round(q.width / m)
+qx, qy = 80.3 * dot, 432 - 160
+for j in range(n):
+    for i in range(n):
+        if q.getpixel((int((i + 0.5) * m), int((j + 0.5) * m))) < 128:
+            ps.append(f"{qx + i * 4 * dot:.4f} {qy - (j + 1) * 4 * dot:.4f} {4 * dot:.4f} {4 * dot:.4f} rectfill")
+ps.append("showpage")
+open(f"{d}/barcodes.ps", "w").write("\n".join(ps) + "\n")
+PY
+  gs -q -dNOPAUSE -dBATCH -dSAFER -sDEVICE=pdfwrite -sOutputFile="$dir/barcodes.pdf" "$dir/barcodes.ps" 2>/dev/null &&
+    gs -q -dNOPAUSE -dBATCH -dSAFER -sDEVICE=pwgraster -r203 -dcupsColorSpace=18 -dcupsBitsPerColor=8 \
+      -dGraphicsAlphaBits=4 -dTextAlphaBits=4 -sOutputFile="$dir/barcodes.pwg" "$dir/barcodes.pdf" 2>/dev/null &&
+    gs -q -dNOPAUSE -dBATCH -dSAFER -sDEVICE=pgmraw -r203 -dGraphicsAlphaBits=4 \
+      -sOutputFile="$dir/barcodes.pgm" "$dir/barcodes.pdf" 2>/dev/null
+}
+
+# decoded PNG: the Code 128 and QR texts ZXingReader finds in the picture, one a line.
+decoded() {
+  local f
+  for f in Code128 QRCode; do ZXingReader -format "$f" "$1" 2>/dev/null | sed -n 's/^Text: *//p' | tr -d '"'; done
+}
+
+closed_loop() {
+  local e="$work/emu-loop" grey
+  make_barcode_pdf "$work" || { fail "closed loop: the barcode PDF and its PWG raster"; return; }
+  grey="$(/usr/bin/python3 -c "
+from PIL import Image
+im = Image.open('$work/barcodes.pgm')
+print(sum(1 for v in im.getdata() if 0 < v < 255))")"
+  start_qovemu "$e" || { fail "closed loop: qovemu starts"; return; }
+  "$qp" add -d loop -v "socket://127.0.0.1:$emu_port" -m qovlib_203dpi >/dev/null || { fail "closed loop: add"; return; }
+  ipptool -T 30 -d filename="$work/barcodes.pwg" -d format=image/pwg-raster -d user=test "$(printer_uri loop)" \
+    "$ipp_tests/print-file.test" >"$work/loop-print.out" 2>&1
+  if ! wait_pictures "$e/preview" 1; then
+    cat "$work/loop-print.out"
+    fail "closed loop: the grey PWG raster printed no label"
+    return
+  fi
+  local pic texts
+  pic="$(ls -d "$e"/preview/* | head -1)"
+  texts="$(decoded "$pic")"
+  if grep -qx "QOV-12345678" <<<"$texts" && grep -qx "https://qovlib.invalid/label/42" <<<"$texts"; then
+    pass "anti-aliased grey PWG raster ($grey grey dots) of a Code 128 and a QR code decodes from qovemu's picture"
+  else
+    fail "closed loop: decoded [$texts] from $pic ($grey grey dots in the input)"
+  fi
+}
+
+# job_state PRINTER ID: the job's state name (pending, processing, completed, aborted, ...).
+job_state() {
+  ipptool -T 5 -d job="$2" "$(printer_uri "$1")" "$ipp_tests/job-state.test" 2>/dev/null | sed -n 3p | tr -d ' '
+}
+
+# submit_ipp PRINTER FILE FORMAT: Print-Job; prints the job id (empty when refused, the reply in $work/submit.out).
+submit_ipp() {
+  ipptool -T 30 -d filename="$2" -d format="$3" -d user=test "$(printer_uri "$1")" "$ipp_tests/print-file.test" \
+    >"$work/submit.out" 2>&1
+  sed -n 3p "$work/submit.out" | tr -d ' '
+}
+
+# wait_job_end PRINTER ID SECONDS: waits until the job is completed, aborted or canceled; prints the state.
+wait_job_end() {
+  local st i
+  for i in $(seq $(($3 * 10))); do
+    st="$(job_state "$1" "$2")"
+    case "$st" in completed | aborted | canceled) echo "$st"; return 0 ;; esac
+    sleep 0.1
+  done
+  echo "${st:-unknown}"
+}
+
+bad_input() {
+  local e="$work/emu-bad" id st rss
+  start_qovemu "$e" || { fail "bad input: qovemu starts"; return; }
+  "$qp" add -d bad -v "socket://127.0.0.1:$emu_port" -m qovlib_203dpi >/dev/null || { fail "bad input: add"; return; }
+  /usr/bin/python3 -c "
+from PIL import Image
+Image.new('1', (20000, 20000), 1).save('$work/huge.png')"
+  id="$(submit_ipp bad "$work/huge.png" image/png)"
+  st="$(wait_job_end bad "$id" 30)"
+  [ "$st" = aborted ] && pass "a 20,000 x 20,000 PNG fails its job" || fail "20,000 x 20,000 PNG: job ${id:-refused} $st"
+
+  make_barcode_pdf "$work" >/dev/null 2>&1
+  head -c 300000 "$work/barcodes.pwg" >"$work/truncated.pwg"
+  id="$(submit_ipp bad "$work/truncated.pwg" image/pwg-raster)"
+  st="$( [ -n "$id" ] && wait_job_end bad "$id" 30)"
+  [ -z "$id" ] || [ "$st" = aborted ] && pass "a truncated PWG raster is refused or fails its job (job ${id:-refused} $st)" ||
+    fail "truncated PWG raster: job $id $st"
+
+  id="$(submit_ipp bad "$work/raw.txt" application/x-no-such-format)"
+  st="$( [ -n "$id" ] && wait_job_end bad "$id" 10)"
+  if grep -q 'document-format-not-supported' "$work/submit.out" || [ "$st" = aborted ]; then
+    pass "an unknown document format is refused or fails its job"
+  else
+    fail "unknown format: job ${id:-refused} ${st:-}"
+  fi
+
+  rss="$(awk '/VmHWM/ {print $2}' "/proc/$qp_pid/status")"
+  if kill -0 "$qp_pid" && curl -s -o /dev/null "http://localhost:$qp_port/"; then
+    pass "the server stays up (peak memory ${rss} kB)"
+  else
+    fail "the server died on bad input"
+  fi
+}
+
+# Side by side in one run: for the same documents, the time from sending the
+# job to the last byte at the printer's end (qovemu's capture file, or the
+# peer's output file), median of BENCH_RUNS jobs, qovprint into qovemu and
+# Debian's lprint into a file with its ZPL driver.
+bench() {
+  local e="$work/emu-bench" runs="${BENCH_RUNS:-15}" lp lp_port lp_name="lprint-bench-$$" out="$work/lprint-out.zpl"
+  start_qovemu "$e" || { fail "bench: qovemu starts"; return; }
+  "$qp" add -d bench -v "socket://127.0.0.1:$emu_port" -m qovlib_203dpi >/dev/null || { fail "bench: add"; return; }
+  ln -sf "$(command -v lprint)" "$work/$lp_name"
+  lp="$work/$lp_name"
+  lp_port="$($checks fresh-port)"
+  mkdir -p "$work/lpspool"
+  "$lp" server -o server-port="$lp_port" -o log-level=error -o log-file="$work/lprint.log" \
+    -o spool-directory="$work/lpspool" >/dev/null 2>&1 &
+  pids+=("$!")
+  for _ in $(seq 100); do [ -S "/run/$lp_name.sock" ] && curl -s -o /dev/null "http://localhost:$lp_port/" && break; sleep 0.1; done
+  : >"$out"
+  "$lp" add -d zpl -v "file://$out" -m zpl_4inch-203dpi-dt >/dev/null || { fail "bench: lprint add"; return; }
+  local doc which uri sink t0 t1 id st times median
+  for doc in label-1bit.png label-grey.png; do
+    for which in qovprint lprint; do
+      if [ "$which" = qovprint ]; then uri="$(printer_uri bench)"; else uri="ipp://localhost:$lp_port/ipp/print/zpl"; fi
+      times=()
+      for _ in $(seq "$runs"); do
+        sink="$out"
+        [ "$which" = qovprint ] && sink="$(ls -d "$e"/capture/* 2>/dev/null | head -1)"
+        t0=$(date +%s%N)
+        id="$(ipptool -T 30 -d filename="$work/$doc" -d format=image/png -d user=bench "$uri" "$ipp_tests/print-file.test" | sed -n 3p | tr -d ' ')"
+        for _ in $(seq 100); do
+          st="$(ipptool -T 5 -d job="$id" "$uri" "$ipp_tests/job-state.test" 2>/dev/null | sed -n 3p | tr -d ' ')"
+          [ "$st" = completed ] && break
+          sleep 0.02
+        done
+        [ "$which" = qovprint ] && sink="$(ls -d "$e"/capture/* | head -1)"
+        t1=$(date -r "$sink" +%s%N)
+        times+=($(((t1 - t0) / 1000)))
+      done
+      median="$(printf '%s\n' "${times[@]}" | sort -n | sed -n "$(((runs + 1) / 2))p")"
+      echo "  $doc via $which: median $((median / 1000)).$(((median % 1000) / 100)) ms over $runs jobs (all: ${times[*]} us)"
+    done
+  done
+  pass "bench ran"
+}
+
+[ -x "$QOVPRINT" ] || { echo "no $QOVPRINT: build the linux preset with libpappl-dev installed" >&2; exit 1; }
+make_pictures
+start_qovprint || exit 1
+for what in "${@:-quick}"; do
+  case "$what" in
+  quick) quick ;;
+  faults) faults_live ;;
+  conformance) conformance ;;
+  loop) closed_loop ;;
+  bad-input) bad_input ;;
+  bench) bench ;;
+  *) echo "unknown part: $what" >&2; exit 2 ;;
+  esac
+done
+echo "$passed passed, $failed failed, $skipped skipped"
+[ "$failed" -eq 0 ]

@@ -1,0 +1,102 @@
+// qovprint: the printer application. Any IPP client (a phone, a browser, a
+// CUPS server) prints to the label printers through it; what arrives becomes
+// the command language and goes out through libqovlib.
+#include <pappl/pappl.h>
+
+#include <cstdlib>
+#include <cstring>
+#include <string>
+
+#include "device_schemes.h"
+#include "printer_driver.h"
+#include "printer_jobs.h"
+#include "printer_status.h"
+
+namespace {
+
+constexpr const char* kVersion = "2.0.0";
+constexpr int kMaxImageWidth = 16384, kMaxImageHeight = 16384;
+constexpr std::size_t kMaxImageBytes = 256u << 20;  // a decoded image
+
+const char* option(int n, cups_option_t* options, const char* name, const char* fallback) {
+    const char* v = cupsGetOption(name, n, options);
+    return v && *v ? v : fallback;
+}
+
+// Documents in the command language sent as application/octet-stream (raw
+// print queues, `nc`, old drivers) are recognised by how they begin.
+const char* detectFormat(const unsigned char* header, size_t size, void*) {
+    static const char* const starts[] = {"~NORMAL", "~CREATE", "~EXECUTE", "~LOGO", "~DELETE", "~CONFIG",
+                                         "~PAPER",  "!QOV_SETUP", "~STATUS"};
+    std::string head(reinterpret_cast<const char*>(header), size < 64 ? size : 64);
+    const std::size_t first = head.find_first_not_of(" \t\r\n");
+    if (first == std::string::npos) return nullptr;
+    for (const char* s : starts)
+        if (head.compare(first, std::strlen(s), s) == 0) return qovprint::kCommandFormat;
+    return nullptr;
+}
+
+pappl_system_t* createSystem(int n, cups_option_t* options, void*) {
+    const char* portText = option(n, options, "server-port", "0");
+    char* end = nullptr;
+    const long port = std::strtol(portText, &end, 10);
+    if (*end || port < 0 || port > 65535) {
+        fprintf(stderr, "qovprint: bad server-port %s\n", portText);
+        return nullptr;
+    }
+    const char* levelText = option(n, options, "log-level", "warn");
+    pappl_loglevel_t level = PAPPL_LOGLEVEL_WARN;
+    static const struct {
+        const char* name;
+        pappl_loglevel_t level;
+    } levels[] = {{"fatal", PAPPL_LOGLEVEL_FATAL}, {"error", PAPPL_LOGLEVEL_ERROR}, {"warn", PAPPL_LOGLEVEL_WARN},
+                  {"info", PAPPL_LOGLEVEL_INFO},   {"debug", PAPPL_LOGLEVEL_DEBUG}};
+    for (const auto& l : levels)
+        if (!std::strcmp(levelText, l.name)) level = l.level;
+
+    const char* listen = option(n, options, "listen-hostname", "localhost");
+    pappl_soptions_t soptions = PAPPL_SOPTIONS_MULTI_QUEUE | PAPPL_SOPTIONS_WEB_INTERFACE | PAPPL_SOPTIONS_WEB_LOG |
+                                PAPPL_SOPTIONS_WEB_SECURITY | PAPPL_SOPTIONS_RAW_SOCKET;
+    // On loopback alone TLS guards nothing, and offering it there names an
+    // ipps URI that no listener serves.
+    const bool loopback = !std::strcmp(listen, "localhost") || !std::strncmp(listen, "127.", 4) || !std::strcmp(listen, "::1");
+    const char* tls = option(n, options, "tls", loopback ? "no" : "yes");
+    if (!std::strcmp(tls, "no")) soptions |= PAPPL_SOPTIONS_NO_TLS;
+    pappl_system_t* system =
+        papplSystemCreate(soptions, option(n, options, "server-name", "qovprint"), static_cast<int>(port),
+                          "_print,_universal", cupsGetOption("spool-directory", n, options),
+                          option(n, options, "log-file", "-"), level, cupsGetOption("auth-service", n, options), false);
+    if (!system) return nullptr;
+    // Loopback unless told otherwise: a site puts it on the network on purpose.
+    papplSystemAddListeners(system, listen);
+    if (const char* admin = cupsGetOption("admin-group", n, options)) papplSystemSetAdminGroup(system, admin);
+
+    int count = 0;
+    pappl_pr_driver_t* drivers = qovprint::driverTable(&count);
+    papplSystemSetPrinterDrivers(system, count, drivers, nullptr, nullptr, qovprint::driverCallback, nullptr);
+    papplSystemSetFooterHTML(system, "QOVLIB label printers");
+    papplSystemSetMIMECallback(system, detectFormat, nullptr);
+    qovprint::addRawFilters(system);
+    papplSystemSetMaxImageSize(system, kMaxImageBytes, kMaxImageWidth, kMaxImageHeight);
+    pappl_version_t version = {};
+    std::snprintf(version.name, sizeof version.name, "qovprint");
+    std::snprintf(version.sversion, sizeof version.sversion, "%s", kVersion);
+    version.version[0] = 2;
+    papplSystemSetVersions(system, 1, &version);
+    if (const char* state = cupsGetOption("state-file", n, options))
+        papplSystemLoadState(system, state);
+    qovprint::startStatusPolling(system);
+    return system;
+}
+
+}  // namespace
+
+int main(int argc, char* argv[]) {
+    qovprint::addDeviceSchemes();
+    int count = 0;
+    pappl_pr_driver_t* drivers = qovprint::driverTable(&count);
+    const int status = papplMainloop(argc, argv, kVersion, "QOVLIB label printers", count, drivers, nullptr,
+                                     qovprint::driverCallback, nullptr, nullptr, createSystem, nullptr, nullptr);
+    qovprint::stopStatusPolling();
+    return status;
+}

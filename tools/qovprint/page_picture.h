@@ -1,0 +1,53 @@
+#pragma once
+// One page as the printer's one-bit picture, built line by line from the
+// raster a job delivers (1-bit black or 8-bit grey), in the bit order the
+// library's logo conversion reads: 0 = dot, 1 = blank, rows padded to whole
+// bytes of blank.
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace qovprint {
+
+// Grey levels at or below kPureBlack count as black, at or above kPureWhite
+// as white; the small tolerance keeps JPEG noise from looking like grey.
+constexpr int kPureBlack = 8;
+constexpr int kPureWhite = 247;
+
+class PagePicture {
+public:
+    enum class Input { Black1, Grey8 };
+
+    // Fails (returns false, with a message) when the page is empty or its
+    // bitmap would exceed maxBytes.
+    bool start(int width, int height, Input input, std::size_t maxBytes, std::string* error);
+
+    // Row y of the input (rows must come in order 0, 1, ...); `line` holds
+    // width pixels in the input's format. Rows beyond the height are ignored.
+    void addLine(int y, const std::uint8_t* line);
+
+    // Flushes the last grey row; call once after the last addLine.
+    void finish();
+
+    int width() const { return width_; }         // pixels, a multiple of 8
+    int height() const { return height_; }
+    int inputWidth() const { return inputWidth_; }
+    Input input() const { return input_; }
+    int rowBytes() const { return width_ / 8; }
+    const std::uint8_t* row(int y) const { return bits_.data() + static_cast<std::size_t>(y) * rowBytes(); }
+    bool dot(int x, int y) const { return !(row(y)[x >> 3] & (0x80 >> (x & 7))); }
+    bool rowBlank(int y) const;
+
+private:
+    void convertGrey(int y);  // turns the grey row y (held in the ring) into bits
+    void setDot(int x, int y) { bits_[static_cast<std::size_t>(y) * rowBytes() + (x >> 3)] &= ~(0x80 >> (x & 7)); }
+
+    int width_ = 0, inputWidth_ = 0, height_ = 0;
+    Input input_ = Input::Black1;
+    std::vector<std::uint8_t> bits_;
+    std::vector<std::uint8_t> grey_[3];  // rows y-1, y, y+1 of the grey input
+    int lastGrey_ = -1;                 // last grey row received
+};
+
+}  // namespace qovprint

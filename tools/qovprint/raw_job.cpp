@@ -1,0 +1,62 @@
+// Raw jobs: command-language documents go to the printer byte for byte.
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+
+#include "printer_driver.h"
+#include "printer_jobs.h"
+#include "printer_status.h"
+
+namespace qovprint {
+
+namespace {
+
+constexpr std::size_t kChunk = 64 * 1024;
+
+bool copyRaw(pappl_job_t* job, pappl_device_t* device) {
+    if (!waitUntilReady(job)) return false;
+    const char* path = papplJobGetFilename(job);
+    const int fd = path ? ::open(path, O_RDONLY | O_CLOEXEC) : -1;
+    if (fd < 0) {
+        papplLogJob(job, PAPPL_LOGLEVEL_ERROR, "Cannot open the document: %s", std::strerror(errno));
+        return false;
+    }
+    static thread_local char buffer[kChunk];
+    bool ok = true;
+    for (;;) {
+        if (papplJobIsCanceled(job)) break;
+        const ssize_t n = ::read(fd, buffer, sizeof buffer);
+        if (n < 0 && errno == EINTR) continue;
+        if (n < 0) {
+            papplLogJob(job, PAPPL_LOGLEVEL_ERROR, "Cannot read the document: %s", std::strerror(errno));
+            ok = false;
+            break;
+        }
+        if (n == 0) break;
+        if (papplDeviceWrite(device, buffer, static_cast<std::size_t>(n)) != n) {
+            papplLogJob(job, PAPPL_LOGLEVEL_ERROR, "The printer connection failed.");
+            ok = false;
+            break;
+        }
+    }
+    ::close(fd);
+    papplDeviceFlush(device);
+    return ok;
+}
+
+bool printRaw(pappl_job_t* job, pappl_pr_options_t*, pappl_device_t* device) { return copyRaw(job, device); }
+
+bool filterRaw(pappl_job_t* job, pappl_device_t* device, void*) { return copyRaw(job, device); }
+
+}  // namespace
+
+void installRawCallbacks(pappl_pr_driver_data_t* d) { d->printfile_cb = printRaw; }
+
+void addRawFilters(pappl_system_t* system) {
+    // CUPS's raw type is our language too: a CUPS queue in front of a printer sends it so.
+    papplSystemAddMIMEFilter(system, "application/vnd.cups-raw", kCommandFormat, filterRaw, nullptr);
+}
+
+}  // namespace qovprint

@@ -1,0 +1,139 @@
+// Pages into one-bit pictures, and pictures into logo strips.
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "logo_strips.h"
+#include "page_picture.h"
+#include "qovlib.h"
+
+using qovprint::PagePicture;
+
+namespace {
+
+PagePicture greyPage(const std::vector<std::vector<std::uint8_t>>& rows) {
+    PagePicture p;
+    std::string error;
+    EXPECT_TRUE(p.start(static_cast<int>(rows[0].size()), static_cast<int>(rows.size()), PagePicture::Input::Grey8,
+                        1 << 20, &error));
+    for (std::size_t y = 0; y < rows.size(); ++y) p.addLine(static_cast<int>(y), rows[y].data());
+    p.finish();
+    return p;
+}
+
+std::string dots(const PagePicture& p, int y, int width) {
+    std::string s;
+    for (int x = 0; x < width; ++x) s += p.dot(x, y) ? '#' : '.';
+    return s;
+}
+
+// The library's own conversion of the strip (no connection is open, so it only returns the text).
+std::string libraryLogo(const PagePicture& p, const qovprint::Strip& s) {
+    char* text = printer_PNGLogo_NORMAL(reinterpret_cast<const char*>(p.row(s.firstRow)), "S", s.rows, p.width());
+    std::string out = text ? text : "";
+    std::free(text);
+    return out;
+}
+
+}  // namespace
+
+TEST(PagePicture, BlackLinesInvertIntoLogoBitsAndPadWithBlank) {
+    PagePicture p;
+    std::string error;
+    ASSERT_TRUE(p.start(10, 1, PagePicture::Input::Black1, 1024, &error));
+    const std::uint8_t line[2] = {0x81, 0x40};  // dots at 0, 7 and 9
+    p.addLine(0, line);
+    p.finish();
+    EXPECT_EQ(p.width(), 16);
+    EXPECT_EQ(dots(p, 0, 16), "#......#.#......");
+}
+
+TEST(PagePicture, GreyTouchingBlackOrWhiteIsThresholded) {
+    // A bar's anti-aliased edges: 127 becomes a dot, 128 does not, whatever the dither would say.
+    const auto p = greyPage({{255, 127, 0, 0, 128, 255, 200, 60, 255}});
+    EXPECT_EQ(dots(p, 0, 9), ".###...#.");
+}
+
+TEST(PagePicture, EdgesCarryTheirRemainderSoBarsKeepTheirWidth) {
+    // Two 2-dot bars as Ghostscript anti-aliases them, a quarter dot wider
+    // each (4.6 dots of ink together): a plain threshold makes 3 + 3 dots,
+    // the carried remainder 2 + 3; the next row starts afresh.
+    const auto p = greyPage({{255, 67, 0, 118, 255, 255, 255, 67, 0, 118, 255},
+                             {255, 255, 118, 255, 255, 255, 255, 255, 255, 255, 255}});
+    EXPECT_EQ(dots(p, 0, 11), ".##....###.");
+    EXPECT_EQ(dots(p, 1, 11), "..#........");
+}
+
+TEST(PagePicture, GreyInsideGreyIsDithered) {
+    // A 32 x 32 field of mid grey: half the dots, in the 8 x 8 pattern, none of them thresholded away.
+    std::vector<std::vector<std::uint8_t>> rows(32, std::vector<std::uint8_t>(32, 128));
+    const auto p = greyPage(rows);
+    int count = 0;
+    for (int y = 0; y < 32; ++y)
+        for (int x = 0; x < 32; ++x) count += p.dot(x, y);
+    EXPECT_EQ(count, 512);
+    EXPECT_NE(dots(p, 0, 8), dots(p, 1, 8));  // a pattern, not stripes of one row
+    // A light grey field prints few dots, a dark one many.
+    const auto light = greyPage(std::vector<std::vector<std::uint8_t>>(8, std::vector<std::uint8_t>(8, 224)));
+    const auto dark = greyPage(std::vector<std::vector<std::uint8_t>>(8, std::vector<std::uint8_t>(8, 32)));
+    int l = 0, d = 0;
+    for (int y = 0; y < 8; ++y)
+        for (int x = 0; x < 8; ++x) l += light.dot(x, y), d += dark.dot(x, y);
+    EXPECT_EQ(l, 8);
+    EXPECT_EQ(d, 56);
+}
+
+TEST(PagePicture, RefusesPagesBeyondItsBound) {
+    PagePicture p;
+    std::string error;
+    EXPECT_FALSE(p.start(20000, 20000, PagePicture::Input::Grey8, 16u << 20, &error));
+    EXPECT_NE(error.find("20000 x 20000"), std::string::npos);
+    EXPECT_FALSE(p.start(0, 10, PagePicture::Input::Black1, 1024, &error));
+}
+
+TEST(LogoStrips, RowSizesMatchTheLibrarysConversion) {
+    PagePicture p;
+    std::string error;
+    ASSERT_TRUE(p.start(203, 40, PagePicture::Input::Black1, 1 << 20, &error));
+    std::vector<std::uint8_t> line(26);
+    for (int y = 0; y < 40; ++y) {
+        for (std::size_t k = 0; k < line.size(); ++k) line[k] = static_cast<std::uint8_t>((y * 37 + k * 11) & 0xB5);
+        p.addLine(y, line.data());
+    }
+    p.finish();
+    const qovprint::Strip whole{0, 40};
+    std::size_t expected = std::strlen("~LOGO;S;40;208;") + std::strlen("\nEND");
+    for (int y = 0; y < 40; ++y) expected += qovprint::rowTextBytes(p, y, y + 1);
+    EXPECT_EQ(libraryLogo(p, whole).size(), expected);
+}
+
+TEST(LogoStrips, SkipBlankRowsAndKeepEachLogoWithinItsLimits) {
+    PagePicture p;
+    std::string error;
+    ASSERT_TRUE(p.start(64, 600, PagePicture::Input::Black1, 1 << 20, &error));
+    std::vector<std::uint8_t> busy(8, 0x55), blank(8, 0);
+    for (int y = 0; y < 600; ++y) p.addLine(y, (y < 100 || y >= 130) && y < 590 ? busy.data() : blank.data());
+    p.finish();
+    qovprint::StripLimits limits;
+    limits.maxRows = 252;
+    limits.maxText = 20000;
+    const auto strips = qovprint::planStrips(p, limits);
+    ASSERT_GE(strips.size(), 3u);
+    EXPECT_EQ(strips[0].firstRow, 0);
+    int covered = 0;
+    for (std::size_t i = 0; i < strips.size(); ++i) {
+        const auto& s = strips[i];
+        EXPECT_LE(s.rows, limits.maxRows);
+        EXPECT_LE(libraryLogo(p, s).size(), limits.maxText);
+        EXPECT_FALSE(p.rowBlank(s.firstRow));
+        EXPECT_FALSE(p.rowBlank(s.firstRow + s.rows - 1));
+        if (i) {
+            EXPECT_GE(s.firstRow, strips[i - 1].firstRow + strips[i - 1].rows);
+        }
+        for (int y = s.firstRow; y < s.firstRow + s.rows; ++y) covered += !p.rowBlank(y);
+    }
+    EXPECT_EQ(covered, 560);  // every row with a dot, in exactly one strip
+    for (const auto& s : strips) EXPECT_FALSE(s.firstRow >= 100 && s.firstRow < 130);  // the gap costs nothing
+}
