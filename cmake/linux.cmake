@@ -89,9 +89,11 @@ if(QOV_TESTS)
   include(GoogleTest)
 
   add_executable(unit_tests
+    tests/unit/argument_bounds_test.cpp
     tests/unit/connections_close_test.cpp
     tests/unit/connections_ethernet_test.cpp
     tests/unit/connections_open_test.cpp
+    tests/unit/connections_reopen_test.cpp
     tests/unit/connections_serial_test.cpp
     tests/unit/connections_usb_test.cpp
     tests/unit/control_commands_test.cpp
@@ -116,6 +118,7 @@ if(QOV_TESTS)
     tests/unit/reading_serial_test.cpp
     tests/unit/reading_spooler_test.cpp
     tests/unit/reading_usb_test.cpp
+    tests/unit/reading_wait_bounds_test.cpp
     tests/unit/sending_binary_test.cpp
     tests/unit/sending_command_test.cpp
     tests/unit/sending_device_test.cpp
@@ -132,6 +135,12 @@ if(QOV_TESTS)
 
   add_subdirectory(tests/posix)
   add_subdirectory(tests/contract)
+
+  # The soak of the library against the emulator (bench/soak_library.cpp):
+  # a long run, started by hand, never by make bench or ctest.
+  add_executable(soak_library bench/soak_library.cpp)
+  target_link_libraries(soak_library PRIVATE qovlib)
+  add_dependencies(soak_library qovemu)
 
   find_package(benchmark QUIET)
   if(benchmark_FOUND)

@@ -575,10 +575,12 @@ QOVLIB_API int openport_usbid_async(int slot, const char* id);
  *
  * @param address Dotted-decimal IPv4 address, for example "192.168.0.50".
  *                NULL returns 1.
- * @param port    TCP port, for example 9100 (its low 16 bits are used).
- * @retval 0 Connected: the network and connection-open flags are set.
+ * @param port    TCP port, 1 to 65535, for example 9100; any other value
+ *                returns 1 at once.
+ * @retval 0 Connected: the network and connection-open flags are set. A
+ *           socket the connection held before is closed.
  * @retval 1 Not connected (no such address, refused, unreachable); nothing
- *           changes.
+ *           changes: an earlier connection stays open.
  * @note Blocks for the system's connect time-out when the address does not
  *       answer (about 21 s on Windows, about 2 min on Linux by default); a
  *       refusal returns at once.
@@ -595,8 +597,9 @@ QOVLIB_API int openethernet(const char* address, int port);
  * `openethernet`, this call does not clear the socket error flag.
  *
  * @param address Dotted-decimal IPv4 address. NULL returns 1.
- * @param port    TCP port (its low 16 bits are used).
- * @retval 0 Connected: the network and connection-open flags are set.
+ * @param port    TCP port, 1 to 65535; any other value returns 1 at once.
+ * @retval 0 Connected: the network and connection-open flags are set. A
+ *           socket the connection held before is closed.
  * @retval 1 Not connected within 5 s (flags unchanged) or the connect failed
  *           (the network and connection-open flags are cleared); the socket
  *           is closed.
@@ -751,12 +754,14 @@ QOVLIB_API const char* QOVA_Read(const char* terminator);
  *                    overlapped I/O always waits 5,000 ms). For a network
  *                    connection the whole read ends after waitTimeout / 1000
  *                    whole seconds (integer division; 1 when that is 0).
- *                    A negative value is taken as unsigned milliseconds:
- *                    -1 waits for one request without limit.
+ *                    A negative value means the default 5,000 ms; values
+ *                    above 600,000 (10 minutes) mean 600,000.
  * @param delayBefore Milliseconds of pause before each request (COM and
- *                    overlapped USB only); negative counts as 0.
+ *                    overlapped USB only); negative counts as 0, values
+ *                    above 60,000 as 60,000.
  * @param delayAfter  Milliseconds of pause after each request (COM and
- *                    overlapped USB only); negative counts as 0.
+ *                    overlapped USB only); negative counts as 0, values
+ *                    above 60,000 as 60,000.
  * @return The reply, `"Time Out\r\n"`, `"-1"` or `""`, owned by the library
  *         as for `QOVA_Read`.
  * @note With waitTimeout 500 on a network connection the read gives up after
@@ -1662,8 +1667,9 @@ QOVLIB_API int openusbportmult(int slot);
  * @param slot    Slot 1 to 5.
  * @param address Dotted-decimal IPv4 address. NULL returns 1.
  * @param port    The TCP port *as the pointer's value*, never dereferenced:
- *                pass `(int*)(intptr_t)9100`. Its low 16 bits are used.
- * @retval 0 Connected.
+ *                pass `(int*)(intptr_t)9100`. Its low 16 bits are used; 0
+ *                there returns 1 at once.
+ * @retval 0 Connected; a socket the slot held before is closed.
  * @retval 1 Slot outside 1 to 5, or not connected.
  * @note Blocks for the system's connect time-out when the address does not
  *       answer (see `openethernet`).
@@ -1679,7 +1685,7 @@ QOVLIB_API int openethernetmult(int slot, char* address, int* port);
  * unless another transport is open.
  *
  * @param delay Milliseconds to wait first, so that the printer takes the
- *              last data; 0 or negative: no wait.
+ *              last data; 0 or negative: no wait; at most 60,000.
  * @return 1, always.
  */
 QOVLIB_API int closeethernetport(int delay);
@@ -1689,7 +1695,8 @@ QOVLIB_API int closeethernetport(int delay);
  * @brief Closes a slot's socket after a pause.
  *
  * @param slot  Slot 1 to 5 (slot 1: the socket of `openethernetmult(1, ...)`).
- * @param delay Milliseconds to wait first; 0 or negative: no wait.
+ * @param delay Milliseconds to wait first; 0 or negative: no wait; at most
+ *              60,000.
  * @retval 1 Closed (or nothing was open).
  * @retval 0 Slot outside 1 to 5: returns at once, without waiting.
  */
@@ -1922,10 +1929,10 @@ QOVLIB_API int usbportwrite(char* text);
  * @param text Text to send. NULL returns 0.
  * @return 1 when the exchange ended; 0 for a NULL text, or when the send of
  *         the text gave up (see @ref send; nothing is received then).
- * @note On a socket of `openethernet` each receive waits up to 1 s, so the
- *       exchange ends about 1 s after the printer's last data; on the
- *       non-blocking socket of `openethernet_async` the first receive without
- *       data ends it. On Windows every box waits for the user.
+ * @note Each receive waits up to 1 s, so the exchange ends about 1 s after
+ *       the printer's last data: on a socket of `openethernet` through its
+ *       receive time-out, on the non-blocking socket of `openethernet_async`
+ *       by polling every 50 ms. On Windows every box waits for the user.
  */
 QOVLIB_API int Ethernetsend(char* text);
 
@@ -1960,7 +1967,8 @@ QOVLIB_API bool UsbRead_judge(void* handle, char* terminator);
  *                    file descriptor cast to a pointer).
  * @param terminator  Text that ends the answer. NULL counts as empty.
  * @param waitTimeout Milliseconds to wait for one pending request; a
- *                    negative value is taken as unsigned (-1: no limit).
+ *                    negative value means 5,000, values above 600,000 mean
+ *                    600,000.
  * @retval true  The read ended.
  * @retval false The read could not start.
  */

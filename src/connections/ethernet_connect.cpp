@@ -3,6 +3,7 @@
 #include <cstdint>
 
 #include "connections/connection_record.h"
+#include "connections/network_close.h"
 #include "export_guard.h"
 #include "platform/platform.h"
 #include "qovlib.h"
@@ -42,14 +43,13 @@ Socket connectBlocking(const char* address, int port) {
 }
 
 // A failed open leaves an earlier connection's socket in place: only a
-// connected socket replaces it.
+// connected socket replaces it, and the replaced one is closed.
 int openEthernetImpl(const char* address, int port) {
     ConnectionRecord& c = connection();
     receiveState().socketErrorFlag = 0;
     const Socket s = connectBlocking(address, port);
     if (s == kInvalidSocket) return 1;
-    c.networkSocket = s;
-    ++c.networkStartups;
+    replaceCurrentSocket(s);
     c.networkFlag = 1;
     c.connectionOpenFlag = 1;
     return 0;
@@ -84,8 +84,7 @@ int openEthernetAsyncImpl(const char* address, int port) {
         discard();
         return 1;
     }
-    c.networkSocket = s;
-    ++c.networkStartups;
+    replaceCurrentSocket(s);
     c.connectionOpenFlag = 1;
     c.networkFlag = 1;
     return 0;
@@ -97,10 +96,8 @@ int openEthernetMultImpl(int slot, const char* address, int port) {
     receiveState().socketErrorFlag = 0;
     const Socket s = connectBlocking(address, port);
     if (s == kInvalidSocket) return 1;
-    SlotNetwork& net = c.slotNet[slot];
-    net.socket = s;
-    ++net.startups;
-    net.networkFlag = 1;
+    replaceSlotSocket(slot, s);
+    c.slotNet[slot].networkFlag = 1;
     c.connectionOpenFlag = 1;
     return 0;
 }
@@ -108,18 +105,22 @@ int openEthernetMultImpl(int slot, const char* address, int port) {
 }  // namespace
 }  // namespace qov
 
-// A null address connects nothing and changes nothing.
+// A null address, or a port outside 1..65535 (which would otherwise wrap to
+// another port's low 16 bits), connects nothing and changes nothing.
+namespace {
+bool validPort(int port) { return port >= 1 && port <= 65535; }
+}  // namespace
 
 int openethernet(const char* address, int port) {
     return qov::noThrow<int>(1, [&]() -> int {
-        if (address == nullptr) return 1;
+        if (address == nullptr || !validPort(port)) return 1;
         return qov::openEthernetImpl(address, port);
     });
 }
 
 int openethernet_async(const char* address, int port) {
     return qov::noThrow<int>(1, [&]() -> int {
-        if (address == nullptr) return 1;
+        if (address == nullptr || !validPort(port)) return 1;
         return qov::openEthernetAsyncImpl(address, port);
     });
 }
@@ -129,6 +130,7 @@ int openethernetmult(int slot, char* address, int* port) {
     return qov::noThrow<int>(1, [&]() -> int {
         if (address == nullptr) return 1;
         const auto portValue = static_cast<int>(reinterpret_cast<std::uintptr_t>(port) & 0xFFFFu);
+        if (!validPort(portValue)) return 1;
         return qov::openEthernetMultImpl(slot, address, portValue);
     });
 }

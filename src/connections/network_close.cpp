@@ -7,6 +7,7 @@
 #include "export_guard.h"
 #include "platform/platform.h"
 #include "qovlib.h"
+#include "wait_bounds.h"
 
 namespace qov {
 namespace {
@@ -20,8 +21,9 @@ void closeSocketAndStartups(Socket& s, int& startups) {
     for (; startups > 0; --startups) os().socketCleanup();
 }
 
-// A negative delay would be an endless sleep once taken as unsigned.
-std::uint32_t delayMs(int delay) { return delay > 0 ? static_cast<std::uint32_t>(delay) : 0; }
+// A negative delay would be an endless sleep once taken as unsigned, a huge
+// one nearly so.
+std::uint32_t delayMs(int delay) { return boundedDelayMs(delay); }
 
 }  // namespace
 
@@ -35,6 +37,20 @@ void closeSlotSocket(int slot) {
     SlotNetwork& net = connection().slotNet[slot];
     closeSocketAndStartups(net.socket, net.startups);
     net.networkFlag = 0;
+}
+
+void replaceCurrentSocket(Socket s) {
+    ConnectionRecord& c = connection();
+    closeSocketAndStartups(c.networkSocket, c.networkStartups);
+    c.networkSocket = s;
+    c.networkStartups = 1;
+}
+
+void replaceSlotSocket(int slot, Socket s) {
+    SlotNetwork& net = connection().slotNet[slot];
+    closeSocketAndStartups(net.socket, net.startups);
+    net.socket = s;
+    net.startups = 1;
 }
 
 }  // namespace qov

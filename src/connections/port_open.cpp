@@ -3,6 +3,7 @@
 #include <string>
 
 #include "connections/connection_record.h"
+#include "connections/held_handles.h"
 #include "connections/port_name.h"
 #include "connections/usb_discovery.h"
 #include "export_guard.h"
@@ -86,6 +87,9 @@ int openComBranch(ConnectionRecord& c) {
 int openPortImpl(const char* name) {
     ConnectionRecord& c = connection();
     closeport();
+    // closeport closes one transport, and none while the open flag is 0; a
+    // handle still flagged would be lost when the flags are cleared.
+    releaseCurrentHandle(c);
     c.current.overlappedUsbFlag = 0;
     clearTransportFlags(c);
     c.portName = name;
@@ -119,6 +123,8 @@ int openPortAsyncImpl(const char* name) {
     // Only a handle opened by this call counts: the stored one may be the
     // closed handle of an earlier connection.
     if (search.found) {
+        // The handle about to be stored replaces whatever closeport left.
+        releaseCurrentHandle(c);
         c.current.handle = os().createFile(search.devicePath.c_str(), kAccessRead | kAccessWrite,
                                            0, Disposition::OpenExisting,
                                            kFlagOverlapped | kFlagNormalAttributes);
@@ -144,6 +150,9 @@ int openPortMultImpl(int slot, const char* name) {
     const Handle printer = os().openPrinter(c.portName.c_str());
     if (printer == kNullHandle) return 0;
 
+    // The slot's earlier printer or device is closed only now that its
+    // successor has opened.
+    releaseSlotHandle(c, slot);
     SlotFields& fields = c.slotFields(slot);
     fields.handle = printer;
     startSpoolerDocument(fields);

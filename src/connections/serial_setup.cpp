@@ -3,6 +3,7 @@
 #include <cstdint>
 
 #include "connections/connection_record.h"
+#include "connections/held_handles.h"
 #include "export_guard.h"
 #include "platform/platform.h"
 #include "qovlib.h"
@@ -61,6 +62,10 @@ char* opencomport(char* name) {
         using namespace qov;
         if (name == nullptr) return g_openComResult;
         ConnectionRecord& c = connection();
+        // The port opens without sharing: a handle still held on it (an
+        // earlier opencomport) would make the reopen fail, and any other
+        // held handle would be lost when replaced.
+        releaseCurrentHandle(c);
         c.current.handle = openComOverlapped(name);
         SerialState state;
         rewriteLineState(c.current.handle, state, applyFixedParameters);

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "connections/connection_record.h"
+#include "connections/held_handles.h"
 #include "export_guard.h"
 #include "platform/platform.h"
 #include "qovlib.h"
@@ -25,6 +26,8 @@ const char* driverPortName(const char* name) {
     static const char kCannotFind[] = "cannot find printer";
     if (!name) return kCannotFind;
     connection().portName = name;
+    // The open stores its handle over the current one, success or not.
+    releaseCurrentHandle(connection());
     if (!openSpoolerPrinter(connection(), connection().portName.c_str())) return kCannotFind;
     startSpoolerDocument(connection().current);
     connection().connectionOpenFlag = 1;
@@ -38,6 +41,7 @@ const char* driverPortName(const char* name) {
 bool startOver(const char* portName, std::vector<PrinterEntry>& printers) {
     closeport();
     auto& c = connection();
+    releaseCurrentHandle(c);
     clearTransportFlags(c);
     c.portName = portName;
     return os().enumPrinters(printers);

@@ -3,6 +3,7 @@
 #include <string>
 
 #include "connections/connection_record.h"
+#include "connections/held_handles.h"
 #include "connections/port_name.h"
 #include "connections/usb_discovery.h"
 #include "export_guard.h"
@@ -26,6 +27,9 @@ Handle openUsbPath(const std::string& path, bool overlapped) {
 int openUsbIdImpl(int slot, const char* text, bool overlapped) {
     ConnectionRecord& c = connection();
     closeport();
+    // A USB handle that closeport did not reach (the open flag was 0) would
+    // be lost with its flag.
+    if (c.current.usbFlag) os().closeHandle(c.current.handle);
     c.current.usbFlag = 0;
     c.connectionOpenFlag = 0;
     // Kept as the last name given; the USB open itself does not use it.
@@ -41,13 +45,14 @@ int openUsbIdImpl(int slot, const char* text, bool overlapped) {
     }
 
     const Handle h = openUsbPath(search.slotPaths[slot], overlapped);
-    SlotFields& fields = c.slotFields(slot);
     if (h == kInvalidHandle) {
         // A device that the slot already holds (opened without sharing, so
         // its reopen fails) stays open and reachable through the slot.
         c.connectionOpenFlag = 0;
         return 1;
     }
+    releaseSlotHandle(c, slot);
+    SlotFields& fields = c.slotFields(slot);
     fields.handle = h;
     fields.usbFlag = 1;
     fields.overlappedUsbFlag = overlapped ? 1 : 0;
@@ -86,6 +91,7 @@ int openUsbPortMultImpl(int slot) {
         c.connectionOpenFlag = 0;
         return 0;
     }
+    releaseSlotHandle(c, slot);
     SlotFields& fields = c.slotFields(slot);
     fields.handle = h;
     fields.usbFlag = 1;

@@ -20,10 +20,10 @@ struct ReadTimings {
     std::uint32_t after;
 };
 
-// The give-up limit of a read in whole calendar seconds: waitTimeout / 1000,
-// and 1 second when that is 0.
-std::int64_t secondsOf(int waitTimeout) {
-    const int seconds = waitTimeout / 1000;
+// The give-up limit of a read in whole calendar seconds: the bounded wait
+// / 1000, and 1 second when that is 0.
+std::int64_t secondsOf(std::uint32_t waitMs) {
+    const std::int64_t seconds = waitMs / 1000;
     return seconds == 0 ? 1 : seconds;
 }
 
@@ -46,8 +46,11 @@ const char* readReply(const char* terminator, const ReadTimings& usbAsync,
     }
     if (c.current.usbFlag == 1) {
         if (c.current.overlappedUsbFlag) {
+            // The reader fails only when it cannot create its event; that
+            // may last, so it gets the same give-up limit as the plain USB.
             while (!usbReadUntilTextAsync(c.current.handle, terminator, usbAsync.wait,
                                           usbAsync.before, usbAsync.after)) {
+                if (passed(start, usbLimit)) return kFailedText;
             }
         } else {
             while (!usbReadJudge(c.current.handle, terminator, kUsbWaitMs)) {
@@ -89,7 +92,7 @@ const char* QOVA_Read_withTimeout(const char* terminator, int waitTimeout, int d
     return qov::noThrow<const char*>(qov::kFailedText, [&]() -> const char* {
         const qov::ReadTimings own{qov::waitMs(waitTimeout), qov::delayMs(delayBefore),
                                    qov::delayMs(delayAfter)};
-        const std::int64_t limit = qov::secondsOf(waitTimeout);
+        const std::int64_t limit = qov::secondsOf(own.wait);
         return qov::readReply(terminator, own, own, limit, limit);
     });
 }

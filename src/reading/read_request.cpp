@@ -1,5 +1,7 @@
 #include "reading/read_request.h"
 
+#include "wait_bounds.h"
+
 namespace qov {
 
 ScopedEvent::~ScopedEvent() {
@@ -45,8 +47,8 @@ WaitOutcome awaitRead(Handle h, Overlapped& ov, const ReadRequest& request, std:
     }
 }
 
-std::uint32_t delayMs(int ms) { return ms < 0 ? 0u : static_cast<std::uint32_t>(ms); }
+std::uint32_t delayMs(int ms) { return boundedDelayMs(ms); }
 
-std::uint32_t waitMs(int ms) { return static_cast<std::uint32_t>(ms); }
+std::uint32_t waitMs(int ms) { return boundedWaitMs(ms); }
 
 }  // namespace qov

@@ -65,9 +65,8 @@ WaitOutcome awaitRead(Handle h, Overlapped& ov, const ReadRequest& request, std:
 // the OS has let go of it.
 void cancelRead(Handle h, Overlapped& ov, const ReadRequest& request);
 
-// Delays and time-outs given as int by callers: a negative delay sleeps 0,
-// a time-out is taken as the unsigned milliseconds it stands for (so -1 is
-// an infinite wait).
+// Delays and time-outs given as int by callers, bounded as wait_bounds.h
+// says (a negative time-out is the default 5,000 ms, never an endless wait).
 std::uint32_t delayMs(int ms);
 std::uint32_t waitMs(int ms);
 

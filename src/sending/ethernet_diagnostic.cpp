@@ -2,6 +2,7 @@
 // user every answer of the printer.
 #include "qovlib.h"
 
+#include <cstdint>
 #include <cstdio>
 #include <cstring>
 
@@ -14,6 +15,12 @@ namespace {
 constexpr const char* kCaption = "Error Message";
 // Each receive takes at most this much, so one box shows one short piece.
 constexpr int kDiagnosticReceiveSize = 500;
+// A socket opened by openethernet_async is non-blocking: a receive that
+// finds nothing yet is retried every poll, for as long as the blocking
+// socket's receive time-out, so both end the same way after the printer's
+// last data.
+constexpr std::uint32_t kReceiveTimeoutMs = 1000;
+constexpr std::uint32_t kPollMs = 50;
 
 void showBox(const char* text) { qov::os().messageBox(text, kCaption, qov::Icon::Warning); }
 }  // namespace
@@ -30,10 +37,17 @@ int exchange(char* text) {
     sending::sendAll(s, text, std::strlen(text));
 
     static_assert(kDiagnosticReceiveSize < sizeof rs.networkChunk, "chunk keeps a terminator");
+    std::uint32_t quietMs = 0;
     for (;;) {
         std::memset(rs.networkChunk, 0, sizeof rs.networkChunk);
         const int n = os().recv(s, rs.networkChunk, kDiagnosticReceiveSize);
         if (n == 0) break;  // the printer closed the connection
+        if (n < 0 && os().socketLastError() == kWsaWouldBlock && quietMs < kReceiveTimeoutMs) {
+            os().sleep(kPollMs);
+            quietMs += kPollMs;
+            continue;
+        }
+        quietMs = 0;
         if (n < 0) {
             char number[16];
             std::snprintf(number, sizeof number, "%d", n);

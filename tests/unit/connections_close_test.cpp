@@ -91,16 +91,18 @@ TEST(ConnectionsCloseMult, SlotsCloseTheirOwnUsbOrPrinter) {
     EXPECT_EQ(p.openHandles, 0);
     EXPECT_EQ(connection().slots[3].spoolerFlag, 0);
 
-    // Slot 2 with both flags set (the USB handle replaced the printer's):
-    // USB is tested first.
+    // A USB open into slot 2 replaces its printer, which it closes first;
+    // closeportmult then closes the USB device.
     const std::string second = conn_test::addUsbPrinter(sim.os(), "SN2");
     ASSERT_EQ(openportmult(2, const_cast<char*>("P")), 1);
     ASSERT_EQ(openusbportmult(2), 1);
+    EXPECT_EQ(p.docsEnded, 2);
+    EXPECT_EQ(p.openHandles, 0);
+    EXPECT_EQ(connection().slots[2].spoolerFlag, 0);
     sim->calls.clear();
     EXPECT_EQ(closeportmult(2), 1);
     EXPECT_EQ(sim->calls, (std::vector<std::string>{"CloseHandle " + second}));
     EXPECT_EQ(connection().slots[2].usbFlag, 0);
-    EXPECT_EQ(connection().slots[2].spoolerFlag, 1);
     EXPECT_EQ(sim->device(path)->openHandles, 0);
 }
 

@@ -89,9 +89,11 @@ TEST(ConnectionsSerial, OpenComPortWritesTheFixedLineAndAddsTheSerialFlag) {
     EXPECT_TRUE(lineIs(com.serial, 9600, 0, 8, 0, 0));
     EXPECT_EQ(com.lastFlags, qov::kFlagOverlapped | qov::kFlagNormalAttributes);
     EXPECT_FALSE(com.timeoutsSet);
-    // Nothing was closed first and no other flag changed.
-    EXPECT_EQ(p.docsEnded, 0);
-    EXPECT_EQ(flags(), Flags::with({&Flags::spooler, &Flags::serial, &Flags::open}));
+    // The port's handle replaces the printer's, so the printer is closed
+    // (its document ended) rather than lost with its flag still set.
+    EXPECT_EQ(p.docsEnded, 1);
+    EXPECT_EQ(p.openHandles, 0);
+    EXPECT_EQ(flags(), Flags::with({&Flags::serial, &Flags::open}));
 }
 
 TEST(ConnectionsSerial, OpenComPortCountsAsOpenEvenWhenThePortIsMissing) {

@@ -169,8 +169,10 @@ TEST(ConnectionsUsbOpen, NumberedOpenBySlotPosition) {
     EXPECT_EQ(connection().slots[2].usbFlag, 1);
     // The open flag follows slot 1's USB flag, which is clear.
     EXPECT_EQ(flags(), Flags::with({&Flags::spooler}));
+    // Slot 1 is the current connection: its printer is closed, replaced.
     EXPECT_EQ(openusbportmult(1), 1);
-    EXPECT_EQ(flags(), Flags::with({&Flags::spooler, &Flags::usb, &Flags::open}));
+    EXPECT_EQ(flags(), Flags::with({&Flags::usb, &Flags::open}));
+    EXPECT_EQ(sim->printer("P")->openHandles, 0);
     EXPECT_TRUE(sim->boxes.empty());
 }
 

@@ -2,6 +2,7 @@
 // ends in virtual milliseconds, and the sticky socket error flag.
 #include <gtest/gtest.h>
 
+#include <climits>
 #include <cstring>
 #include <string>
 
@@ -156,7 +157,12 @@ TEST_P(ReadingNetworkLimit, SilentPrinterTimesOutAfterWholeSeconds) {
 INSTANTIATE_TEST_SUITE_P(Reading, ReadingNetworkLimit,
                          ::testing::Values(LimitCase{500, 1000}, LimitCase{0, 1000},
                                            LimitCase{999, 1000}, LimitCase{2500, 2000},
-                                           LimitCase{3000, 3000}));
+                                           LimitCase{3000, 3000},
+                                           // Bounded: a negative wait is the
+                                           // default 5 s, a huge one 600 s.
+                                           LimitCase{-1, 5000}, LimitCase{INT_MIN, 5000},
+                                           LimitCase{600999, 600000},
+                                           LimitCase{INT_MAX, 600000}));
 
 TEST(ReadingNetwork, QovaReadGivesUpAfterFiveSecondsWithWhatItHasUnused) {
     SimScope sim;

@@ -224,6 +224,27 @@ TEST(SendingEthernetsend, ReceiveErrorShowsItsResultThenEnd) {
     EXPECT_EQ(sim->nowMs() - t0, 1000u);
 }
 
+TEST(SendingEthernetsend, NonBlockingSocketWaitsForAnswersAsTheBlockingOneDoes) {
+    // The same exchange on the socket of each open: answers 300 ms and
+    // 900 ms after the request, then silence until the one-second receive
+    // time-out after the last answer.
+    for (const bool async : {false, true}) {
+        SimScope sim;
+        sim->addPeer(kPeerAddress, kPeerPort).script = {
+            qov::sim::expect("PING"), qov::sim::reply("ONE", 300), qov::sim::reply("TWO", 600)};
+        ASSERT_EQ(async ? openethernet_async(kPeerAddress, kPeerPort)
+                        : openethernet(kPeerAddress, kPeerPort),
+                  0);
+        const std::uint64_t t0 = sim->nowMs();
+        char text[] = "PING";
+        EXPECT_EQ(Ethernetsend(text), 1);
+        EXPECT_EQ(boxTexts(sim.os()), (std::vector<std::string>{"ONE", "TWO", "-1", "end"}))
+            << (async ? "async" : "blocking");
+        EXPECT_EQ(sim->nowMs() - t0, 1900u) << (async ? "async" : "blocking");
+        EXPECT_TRUE(sim->allScriptsDone());
+    }
+}
+
 TEST(SendingEthernetsend, AnswersAreShownAtMostFiveHundredBytesAtATime) {
     SimScope sim;
     sim->addPeer(kPeerAddress, kPeerPort).script = {
