@@ -112,11 +112,11 @@ source-lists: build dll
 demo: deps-demo build
 	@bash scripts/demo.sh
 
-# Every example job of ../shared/jobs rendered and fed to the emulator, each
+# Every example job of tests/jobs rendered and fed to the emulator, each
 # checked against its expect.json (pictures, barcodes, texts, notes, counts).
 .PHONY: check-jobs
 check-jobs: build
-	@/usr/bin/python3 scripts/check_jobs.py --jobs $(or $(JOBS_DIR),../shared/jobs) --build build/linux
+	@/usr/bin/python3 scripts/check_jobs.py --jobs $(or $(JOBS_DIR),tests/jobs) --build build/linux
 
 bench: build
 	@for b in build/linux/bench_*; do [ -x "$$b" ] && "$$b"; done

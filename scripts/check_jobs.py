@@ -206,7 +206,7 @@ def check(job, jobs_dir, build, work):
 
 def main():
     parser = argparse.ArgumentParser(description=__doc__)
-    parser.add_argument("--jobs", default="../shared/jobs")
+    parser.add_argument("--jobs", default="tests/jobs")
     parser.add_argument("--build", default="build/linux")
     parser.add_argument("--keep", help="folder for the pictures (default: a temporary one)")
     args = parser.parse_args()

@@ -30,7 +30,7 @@ const std::string kDemo =
 
 std::string jobBytes() {
     const char* path = std::getenv("QOV_BENCH_JOB");
-    std::ifstream in(path ? path : "../shared/jobs/01-driver-shipping-pcx-logo.txt", std::ios::binary);
+    std::ifstream in(path ? path : "tests/jobs/01-driver-shipping-pcx-logo.txt", std::ios::binary);
     std::ostringstream s;
     s << in.rdbuf();
     return s.str();

@@ -7,7 +7,7 @@
 # `cmake --build --preset linux --target bench_jobs qovemu`.
 set -euo pipefail
 base="${1:-$(git merge-base HEAD main 2>/dev/null || git rev-parse HEAD~1)}"
-job="${QOV_BENCH_JOB:-$(cd .. && pwd)/shared/jobs/01-driver-shipping-pcx-logo.txt}"
+job="${QOV_BENCH_JOB:-$(pwd)/tests/jobs/01-driver-shipping-pcx-logo.txt}"
 # The earlier tree and its build are kept for the next run.
 tmp="/tmp/qov-bench-$(git rev-parse --short "$base")"
 [ -f "$tmp/CMakeLists.txt" ] || { mkdir -p "$tmp" && git archive "$base" | tar -x -C "$tmp"; }
