@@ -102,7 +102,11 @@ set(CPACK_COMPONENT_TOOLS_DESCRIPTION
 set(CPACK_DEBIAN_PRINTER-APP_PACKAGE_NAME qovlib-printer-app)
 set(CPACK_DEBIAN_PRINTER-APP_PACKAGE_SECTION net)
 set(CPACK_COMPONENT_PRINTER-APP_DEPENDS runtime)
-set(CPACK_DEBIAN_PRINTER-APP_PACKAGE_DEPENDS "fonts-dejavu-core, fonts-wqy-microhei")
+# dpkg-shlibdeps cannot see libqovlib.so.2 of the runtime package being
+# built beside it, so this package names its libraries itself.
+set(CPACK_DEBIAN_PRINTER-APP_PACKAGE_SHLIBDEPS OFF)
+set(CPACK_DEBIAN_PRINTER-APP_PACKAGE_DEPENDS
+  "libpappl1 (>= 1.3), libpng16-16, libfreetype6, libzint2.11, libcups2, fonts-dejavu-core, fonts-wqy-microhei")
 set(CPACK_COMPONENT_PRINTER-APP_DESCRIPTION
   "printer application for QOVLIB label printers\nqovprint shows label printers to every computer, phone and CUPS server as\nIPP Everywhere printers and prints PNG, JPEG and PWG/Apple raster jobs\nand raw command-language jobs through libqovlib (systemd unit qovprint).")
 
