@@ -80,8 +80,9 @@ install_layout() {
     # The exported targets' per-configuration file is named for the build type.
     (cd "$tree" && find . \( -type f -o -type l \) | LC_ALL=C sort |
         sed -E 's/qovlibTargets-[a-z]+\.cmake$/qovlibTargets-<config>.cmake/') >"$work/install-files.txt"
-    # qovpreview is installed when the build has it.
-    grep -v '^./bin/qovpreview$' "$work/install-files.txt" >"$work/install-files-core.txt" || true
+    # qovpreview, and qovprint with its unit, are installed when the build has them.
+    grep -v -e '^./bin/qovpreview$' -e '^./bin/qovprint$' -e '^./lib/systemd/system/qovprint.service$' \
+        "$work/install-files.txt" >"$work/install-files-core.txt" || true
     cat >"$work/install-expected.txt" <<EOF
 ./bin/qovemu
 ./include/qovlib.h
