@@ -67,8 +67,10 @@ status() {
     echo "unavailable: this kernel does not run 32-bit x86 programs and binfmt_misc cannot be used here"
   elif [ ! -x "$emulator" ]; then
     echo "unavailable: this kernel does not run 32-bit x86 programs and qemu-user-static is not installed (make deps)"
+  elif i386_handler >/dev/null; then
+    echo "unavailable: this kernel does not run 32-bit x86 programs, even through the handler $(i386_handler)"
   else
-    echo "unavailable: this kernel does not run 32-bit x86 programs, even through $(i386_handler || echo 'a registered emulator')"
+    echo "unavailable: this kernel does not run 32-bit x86 programs and no emulator is registered for them (make deps)"
   fi
   return 1
 }
