@@ -1,0 +1,2 @@
+// The workbench page.
+"use strict";
