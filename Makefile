@@ -34,8 +34,14 @@ posix-tests: build build-asan
 	ctest --preset linux -L posix
 	ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 ctest --preset linux-asan -L posix
 
-test: deps unit-tests posix-tests fuzz-smoke wine-tests python-tests dotnet-tests check-jobs printer-app-tests docs package-tests source-lists export-guards
-	@bash scripts/test_summary.sh
+# Every suite, in this order, each step timed (scripts/test_steps.sh prints
+# the table at the end and keeps it in build/test-times.txt).
+# The Wine suite runs in the background from the DLLs' build to its own step.
+TEST_STEPS := deps dll bg:wine-tests build build-asan unit-tests posix-tests fuzz-build \
+  fuzz-smoke python-tests dotnet-tests check-jobs printer-app-tests docs wine-tests \
+  package package-tests source-lists export-guards
+test:
+	@bash scripts/test_steps.sh $(TEST_STEPS)
 
 # The Python package: the wheel (bundling libqovlib.so) built with Debian's
 # python3-build, installed in a fresh venv, its pytest suite against qovemu,
@@ -60,7 +66,7 @@ fuzz: fuzz-build
 	@bash scripts/fuzz.sh $(FUZZ_SECONDS)
 
 fuzz-smoke: fuzz-build
-	@FUZZ_TIMEOUT=10 bash scripts/fuzz.sh 10
+	@FUZZ_TIMEOUT=10 bash scripts/fuzz.sh 3
 
 # QOVLIB.dll for x64 and x86 (MinGW-w64), with the Wine test program and the
 # Windows example.

@@ -135,7 +135,9 @@ if(QOV_TESTS)
 
   add_subdirectory(tests/posix)
   add_subdirectory(tests/contract)
+endif()
 
+if(QOV_TESTS AND QOV_BENCH)
   # The soak of the library against the emulator (bench/soak_library.cpp):
   # a long run, started by hand, never by make bench or ctest.
   add_executable(soak_library bench/soak_library.cpp)

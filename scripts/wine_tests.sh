@@ -108,19 +108,8 @@ peer_request() {  # one request on the peer's control port
 lpt1=$work/lpt1.out
 : >"$lpt1"
 
-# ---- the Wine prefix -----------------------------------------------------------
-marker="wine=$("$wine64" --version 2>/dev/null) x86=$x86_runs com1=$work/com1 lpt1=$lpt1"
-if [ ! -f "$prefix/.qov-ready" ] || [ "$(cat "$prefix/.qov-ready")" != "$marker" ]; then
-    echo "wine_tests: creating the Wine prefix $prefix"
-    rm -rf "$prefix"
-    "$wine64" wineboot -i >"$work/wineboot.log" 2>&1
-    "$wineserver" -w
-    "$wine64" reg add 'HKLM\Software\Wine\Ports' /v COM1 /t REG_SZ /d "$work/com1" /f >/dev/null 2>&1
-    "$wine64" reg add 'HKLM\Software\Wine\Ports' /v LPT1 /t REG_SZ /d "$lpt1" /f >/dev/null 2>&1
-    # The ports are read when the wineserver starts: let this one go.
-    "$wineserver" -w
-    echo "$marker" >"$prefix/.qov-ready"
-fi
+# ---- the Wine prefix (made once; make test starts it early) ------------------
+bash scripts/wine_prefix.sh
 ln -sfn "$work/com1" "$prefix/dosdevices/com1"
 ln -sfn "$lpt1" "$prefix/dosdevices/lpt1"
 
