@@ -28,11 +28,14 @@ unit-tests: build build-asan
 	ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 ctest --preset linux-asan -L unit -j $(JOBS)
 
 # The Linux transports for real (loopback TCP, a pty, files, sysfs, a
-# private CUPS server), in both builds.
+# private CUPS server), in both builds at once (they mostly wait on
+# time-outs; each starts its own servers on free ports).
 .PHONY: posix-tests
 posix-tests: build build-asan
-	ctest --preset linux -L posix
-	ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 ctest --preset linux-asan -L posix
+	@ctest --preset linux -L posix >build/posix-linux.log 2>&1 & plain=$$!; \
+	ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 ctest --preset linux-asan -L posix; asan=$$?; \
+	wait $$plain; plain=$$?; echo "== posix tests, plain build:"; cat build/posix-linux.log; \
+	[ $$plain -eq 0 ] && [ $$asan -eq 0 ]
 
 # Every suite, in this order, each step timed (scripts/test_steps.sh prints
 # the table at the end and keeps it in build/test-times.txt).
