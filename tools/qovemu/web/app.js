@@ -141,7 +141,7 @@
       const dt = document.createElement("dt");
       dt.textContent = title;
       const dd = document.createElement("dd");
-      dd.id = id("counter-" + key);
+      dd.id = "counter-" + name + "-" + key;
       dd.textContent = "0";
       view.counters.append(dt, dd);
       view.counterCells.set(key, dd);
