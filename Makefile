@@ -34,7 +34,7 @@ posix-tests: build build-asan
 	ctest --preset linux -L posix
 	ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 ctest --preset linux-asan -L posix
 
-test: deps unit-tests posix-tests fuzz-smoke wine-tests python-tests dotnet-tests check-jobs printer-app-tests docs package-tests source-lists export-guards
+test: deps unit-tests posix-tests fuzz-smoke wine-tests python-tests dotnet-tests check-jobs printer-app-tests browser-tests docs package-tests source-lists export-guards
 	@bash scripts/test_summary.sh
 
 # The Python package: the wheel (bundling libqovlib.so) built with Debian's
@@ -117,6 +117,12 @@ demo: deps-demo build
 .PHONY: check-jobs
 check-jobs: build
 	@/usr/bin/python3 scripts/check_jobs.py --jobs $(or $(JOBS_DIR),tests/jobs) --build build/linux
+
+# The workbench page in headless chromium (Selenium) against a live
+# qovemu --http with two printers: editor, fault switches, live galleries.
+.PHONY: browser-tests
+browser-tests: build
+	@/usr/bin/python3 tests/browser/workbench_page_test.py --qovemu build/linux/qovemu
 
 bench: build
 	@for b in build/linux/bench_*; do [ -x "$$b" ] && "$$b"; done
