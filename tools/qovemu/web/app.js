@@ -91,14 +91,16 @@
 
   // ---- connection -----------------------------------------------------
 
+  // "connected", "error" (qovemu answered with an error) or "lost" (no answer).
   function setConnection(ok, err) {
     const el = $("connection");
+    const state = ok ? "connected" : err instanceof ApiError ? "error" : "lost";
     el.classList.toggle("error", !ok);
     el.classList.toggle("ok", ok);
-    el.dataset.state = ok ? "connected" : "lost";
-    el.textContent = ok
-      ? "Connected to qovemu at " + location.host + "."
-      : "Connection lost: " + describe(err) + ". Retrying every second.";
+    el.dataset.state = state;
+    if (state === "connected") el.textContent = "Connected to qovemu at " + location.host + ".";
+    else if (state === "error") el.textContent = "qovemu answered: " + describe(err) + ". Retrying every second.";
+    else el.textContent = "Connection lost: " + describe(err) + ". Retrying every second.";
   }
 
   // ---- printers -------------------------------------------------------
