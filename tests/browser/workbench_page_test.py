@@ -127,9 +127,17 @@ class Qovemu:
         with socket.create_connection(("127.0.0.1", self.printer_ports[name]), timeout=WAIT) as s:
             s.sendall(data)
             s.shutdown(socket.SHUT_WR)
-            s.settimeout(WAIT)
-            while s.recv(4096):   # until qovemu has read everything and closes
-                pass
+
+    def wait_printer(self, name, what, condition):
+        """Polls GET /printers/NAME until condition(PRINTER) holds."""
+        deadline = time.monotonic() + WAIT
+        while True:
+            printer = self.printer(name)
+            if condition(printer):
+                return printer
+            if time.monotonic() > deadline:
+                raise AssertionError("waited %d s for %s: %r" % (WAIT, what, printer))
+            time.sleep(0.05)
 
 
 def start_chromium(workdir):
@@ -356,6 +364,8 @@ class WorkbenchPageTest(BrowserCase):
         newest = self.emu.printer("right")["gallery"]["newest"]
         job = SECOND_LABEL.encode()
         self.emu.send_job("right", job)
+        # The second job only once the first is in: two connections may be read at once.
+        self.emu.wait_printer("right", "the first label", lambda p: p["gallery"]["newest"] == newest + 1)
         self.emu.send_job("right", EDITOR_LABEL.encode())
         first, second = "label-right-%d" % (newest + 1), "label-right-%d" % (newest + 2)
         self.wait_for("both labels in the gallery", lambda: self.driver.find_elements(By.ID, second)
