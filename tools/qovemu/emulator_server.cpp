@@ -7,11 +7,13 @@
 #include <netinet/in.h>
 #include <poll.h>
 #include <sys/socket.h>
+#include <sys/eventfd.h>
 #include <sys/stat.h>
 #include <termios.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <chrono>
 
 #include "png_io.h"
 
@@ -34,29 +36,68 @@ void writeAll(int fd, const char* data, std::size_t size) {
     }
 }
 
+// Every printer logs to the same stream from its own thread: whole lines only.
+std::mutex logMutex;
+
+std::string galleryDir(const ServerOptions& o) {
+    return o.single || o.previewDir.empty() ? std::string() : o.previewDir + "/" + o.name;
+}
+
+std::int64_t nowMs() {
+    return std::chrono::duration_cast<std::chrono::milliseconds>(
+               std::chrono::system_clock::now().time_since_epoch())
+        .count();
+}
+
+// Input is read in large pieces while printing and in small ones during a
+// fault, so that one read cannot add many labels past the waiting bound.
+constexpr std::size_t kReadSize = 65536;
+constexpr std::size_t kFaultReadSize = 4096;
+
+// mkdir -p: the printers' folders sit in the folder named on the command line.
+bool makeFolders(const std::string& path) {
+    for (std::size_t at = 1; at <= path.size(); ++at) {
+        if (at != path.size() && path[at] != '/') continue;
+        const std::string part = path.substr(0, at);
+        if (mkdir(part.c_str(), 0755) != 0 && errno != EEXIST) return false;
+    }
+    return true;
+}
+
 }  // namespace
 
 EmulatorServer::EmulatorServer(ServerOptions options, std::FILE* log)
-    : options_(std::move(options)), log_(log), printer_(options_.limits, options_.codePage) {}
+    : options_(std::move(options)), log_(log), logPrefix_(options_.single ? "" : options_.name + " "),
+      printer_(options_.limits, options_.codePage),
+      gallery_(options_.keep, options_.keepBytes, galleryDir(options_)) {}
 
-EmulatorServer::~EmulatorServer() { shutdown(); }
+EmulatorServer::~EmulatorServer() {
+    shutdown();
+    if (wakeFd_ >= 0) ::close(wakeFd_);
+}
 
-void EmulatorServer::logLine(const std::string& text) {
+void EmulatorServer::logLine(const std::string& text, bool bare) {
     if (!log_) return;
-    std::fputs(text.c_str(), log_);
-    std::fputc('\n', log_);
+    const std::string line = (bare ? std::string() : logPrefix_) + text + "\n";
+    std::lock_guard<std::mutex> hold(logMutex);
+    std::fwrite(line.data(), 1, line.size(), log_);
     std::fflush(log_);
 }
 
 bool EmulatorServer::start(std::string& error) {
-    if (!options_.previewDir.empty()) {
-        if (mkdir(options_.previewDir.c_str(), 0755) != 0 && errno != EEXIST) {
-            error = "cannot create preview folder " + options_.previewDir + ": " + std::strerror(errno);
+    for (const std::string& dir : {options_.previewDir, galleryDir(options_)}) {
+        if (!dir.empty() && !makeFolders(dir)) {
+            error = "cannot create preview folder " + dir + ": " + std::strerror(errno);
             return false;
         }
     }
+    wakeFd_ = eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC);
+    if (wakeFd_ < 0) {
+        error = std::string("eventfd: ") + std::strerror(errno);
+        return false;
+    }
     if (!options_.captureDir.empty()) {
-        if (mkdir(options_.captureDir.c_str(), 0755) != 0 && errno != EEXIST) {
+        if (!makeFolders(options_.captureDir)) {
             error = "cannot create capture folder " + options_.captureDir + ": " + std::strerror(errno);
             return false;
         }
@@ -84,7 +125,7 @@ bool EmulatorServer::start(std::string& error) {
     socklen_t length = sizeof address;
     getsockname(listener_, reinterpret_cast<sockaddr*>(&address), &length);
     port_ = ntohs(address.sin_port);
-    logLine("listening " + options_.bindAddress + ":" + std::to_string(port_));
+    logLine(std::string(options_.single ? "" : "printer " + options_.name + " ") + "listening " + options_.bindAddress + ":" + std::to_string(port_), true);
 
     if (options_.serial) {
         ptyMaster_ = posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC);
@@ -111,7 +152,7 @@ bool EmulatorServer::start(std::string& error) {
             error = "cannot set up the serial side";
             return false;
         }
-        logLine("serial " + serialPath_);
+        logLine(std::string(options_.single ? "" : "printer " + options_.name + " ") + "serial " + serialPath_, true);
     }
     return true;
 }
@@ -124,15 +165,19 @@ EmulatorServer::Connection* EmulatorServer::addConnection(int fd, const char* tr
     const std::string prefix = "[" + std::to_string(c->id) + " " + transport + "] ";
     c->session = std::make_unique<CommandSession>(
         printer_, [this, prefix](const std::string& text) { logLine(prefix + text); });
-    if (!options_.previewDir.empty()) {
-        c->preview = std::make_unique<qovrender::Renderer>(
-            qovrender::RenderOptions(),
-            [this, prefix](const qovrender::PrintedLabel& label) { writePreview(prefix, label); },
-            [this, prefix](long long line, const std::string& text) {
-                logLine(prefix + "preview, line " + std::to_string(line) + ": " + text);
-            },
-            &previewMemory_);
-    }
+    qovrender::RenderOptions render;
+    render.dpi = options_.dpi;
+    render.paperWidthMils = options_.paperWidthMils;
+    render.paperLengthMils = options_.paperLengthMils;
+    Connection* self = c.get();
+    const bool logNotes = options_.single && !options_.previewDir.empty();
+    c->preview = std::make_unique<qovrender::Renderer>(
+        render, [this, self, prefix](const qovrender::PrintedLabel& label) { printed(*self, prefix, label); },
+        [this, self, prefix, logNotes](long long line, const std::string& text) {
+            if (self->notes.size() < 256) self->notes.push_back({line, text});
+            if (logNotes) logLine(prefix + "preview, line " + std::to_string(line) + ": " + text);
+        },
+        &previewMemory_);
     if (!options_.captureDir.empty()) {
         char name[64];
         std::snprintf(name, sizeof name, "/conn-%03u-%s.bin", c->id, transport);
@@ -169,9 +214,21 @@ void EmulatorServer::acceptConnections() {
 }
 
 bool EmulatorServer::readFrom(Connection& c) {
-    char buffer[65536];
+    char buffer[kReadSize];
     for (int round = 0; round < 16; ++round) {  // bounded, so one busy peer cannot starve others
-        const ssize_t n = ::read(c.fd, buffer, sizeof buffer);
+        std::size_t want = kReadSize;
+        {
+            std::lock_guard<std::mutex> hold(mutex_);
+            if (printer_.faults().any()) {
+                if (waitingFull()) {
+                    // A full buffer: the host's further bytes wait in the socket.
+                    c.held = true;
+                    return true;
+                }
+                want = kFaultReadSize;
+            }
+        }
+        const ssize_t n = ::read(c.fd, buffer, want);
         if (n < 0) {
             if (errno == EINTR) continue;
             return errno == EAGAIN || errno == EWOULDBLOCK;
@@ -190,8 +247,12 @@ bool EmulatorServer::readFrom(Connection& c) {
                 c.dropNoted = true;
             }
         }
-        const std::string answer = c.session->feed(buffer, size);
-        if (c.preview) c.preview->feed(buffer, size);
+        std::string answer;
+        {
+            std::lock_guard<std::mutex> hold(mutex_);
+            answer = c.session->feed(buffer, size);
+            feedPreview(c, buffer, size);
+        }
         if (c.pending.size() + answer.size() <= options_.maxReplyBacklog) {
             c.pending += answer;
         } else {
@@ -201,6 +262,126 @@ bool EmulatorServer::readFrom(Connection& c) {
         if (!writeTo(c)) return false;
     }
     return true;
+}
+
+// The renderer gets the input a line at a time, so that a label it draws
+// takes the job's bytes up to the line that printed it.
+void EmulatorServer::feedPreview(Connection& c, const char* data, std::size_t size) {
+    const std::size_t cap = std::max<std::size_t>(options_.jobBytes, 1);
+    std::size_t start = 0;
+    while (start < size) {
+        std::size_t end = start;
+        while (end < size && data[end] != '\n' && data[end] != '\r') ++end;
+        if (end < size) ++end;
+        c.history.append(data + start, end - start);
+        if (c.history.size() > 2 * cap) c.history.erase(0, c.history.size() - cap);
+        c.preview->feed(data + start, end - start);
+        start = end;
+    }
+}
+
+// From the renderer, under mutex_.
+void EmulatorServer::printed(Connection& c, const std::string& prefix, const qovrender::PrintedLabel& label) {
+    std::vector<std::uint8_t> png;
+    std::string error;
+    if (!qovrender::encodePng(*label.picture, label.dpi, png, error)) {
+        logLine(prefix + "label not drawn: " + error);
+        png.clear();
+    }
+    if (options_.single && !options_.previewDir.empty() && !png.empty()) writePreview(prefix, label, png);
+    GalleryEntry entry;
+    entry.timeMs = nowMs();
+    entry.form = label.form;
+    entry.copies = label.copies;
+    entry.summary = label.summary;
+    entry.width = label.picture->width();
+    entry.height = label.picture->height();
+    entry.notes = std::move(c.notes);
+    c.notes.clear();
+    for (const auto& t : label.texts) entry.texts.push_back(t.first);
+    entry.png.assign(png.begin(), png.end());
+    const std::size_t cap = std::max<std::size_t>(options_.jobBytes, 1);
+    entry.job = c.history.size() > cap ? c.history.substr(c.history.size() - cap) : c.history;
+    if (printer_.faults().any() || !waiting_.empty()) {
+        waitingBytes_ += entry.bytes();
+        waiting_.push_back(std::move(entry));
+        return;
+    }
+    error.clear();
+    gallery_.add(std::move(entry), &error);
+    if (!error.empty()) logLine(prefix + "gallery: " + error);
+}
+
+bool EmulatorServer::waitingFull() const {
+    return waiting_.size() >= options_.keep || waitingBytes_ >= options_.keepBytes;
+}
+
+void EmulatorServer::releaseWaiting() {
+    while (!waiting_.empty()) {
+        GalleryEntry entry = std::move(waiting_.front());
+        waiting_.pop_front();
+        entry.timeMs = nowMs();  // printed now
+        std::string error;
+        gallery_.add(std::move(entry), &error);
+        if (!error.empty()) logLine("gallery: " + error);
+    }
+    waitingBytes_ = 0;
+}
+
+PrinterSnapshot EmulatorServer::snapshot() const {
+    PrinterSnapshot s;
+    s.name = options_.name;
+    s.port = port_;
+    s.serial = serialPath_;
+    s.dpi = options_.dpi;
+    s.paperWidthMils = options_.paperWidthMils;
+    s.paperLengthMils = options_.paperLengthMils;
+    std::lock_guard<std::mutex> hold(mutex_);
+    s.faults = printer_.faults();
+    s.waiting = waiting_.size();
+    s.labels = printer_.labelsPrinted();
+    s.forms = printer_.formCount();
+    s.logos = printer_.logoCount();
+    s.errors = printer_.errors();
+    s.restarts = printer_.restarts();
+    s.galleryCount = gallery_.count();
+    s.galleryBytes = gallery_.bytes();
+    s.newest = gallery_.newest();
+    return s;
+}
+
+void EmulatorServer::setFault(Fault fault, bool on) {
+    bool wake = false;
+    {
+        std::lock_guard<std::mutex> hold(mutex_);
+        const bool was = printer_.faults().any();
+        printer_.setFault(fault, on);
+        if (was && !printer_.faults().any()) {
+            releaseWaiting();
+            wake = true;
+        }
+    }
+    const FaultName& n = faultNames()[static_cast<unsigned>(fault)];
+    logLine(std::string("fault ") + n.report + (on ? " set" : " cleared"));
+    if (wake && wakeFd_ >= 0) {
+        const std::uint64_t one = 1;
+        (void)!::write(wakeFd_, &one, sizeof one);
+    }
+}
+
+std::vector<GalleryItem> EmulatorServer::labels(std::uint64_t since, std::size_t limit) const {
+    std::lock_guard<std::mutex> hold(mutex_);
+    return gallery_.list(since, limit);
+}
+
+GalleryItem EmulatorServer::label(std::uint64_t id) const {
+    std::lock_guard<std::mutex> hold(mutex_);
+    return gallery_.find(id);
+}
+
+void EmulatorServer::clearLabels() {
+    std::lock_guard<std::mutex> hold(mutex_);
+    gallery_.clear();
 }
 
 bool EmulatorServer::writeTo(Connection& c) {
@@ -220,8 +401,11 @@ bool EmulatorServer::writeTo(Connection& c) {
 void EmulatorServer::closeConnection(Connection& c, const char* why) {
     logLine("[" + std::to_string(c.id) + " " + c.transport + "] " + why + " after " +
             std::to_string(c.received) + " bytes");
-    if (c.session) c.session->finish();  // a pending text page or page of data still prints
-    if (c.preview) c.preview->finish();
+    {
+        std::lock_guard<std::mutex> hold(mutex_);
+        if (c.session) c.session->finish();  // a pending text page or page of data still prints
+        if (c.preview) c.preview->finish();
+    }
     if (c.capture >= 0) {
         fsync(c.capture);
         ::close(c.capture);
@@ -238,8 +422,10 @@ void EmulatorServer::run(int stopFd) {
         fds.clear();
         fds.push_back({stopFd, POLLIN, 0});
         fds.push_back({listener_, POLLIN, 0});
+        fds.push_back({wakeFd_, POLLIN, 0});
         for (const auto& c : connections_)
-            fds.push_back({c->fd, static_cast<short>(POLLIN | (c->pending.empty() ? 0 : POLLOUT)), 0});
+            fds.push_back({c->fd,
+                           static_cast<short>((c->held ? 0 : POLLIN) | (c->pending.empty() ? 0 : POLLOUT)), 0});
         const int ready = poll(fds.data(), fds.size(), -1);
         if (ready < 0) {
             if (errno == EINTR) continue;
@@ -248,9 +434,20 @@ void EmulatorServer::run(int stopFd) {
         }
         if (fds[0].revents) return;
         if (fds[1].revents & POLLIN) acceptConnections();
+        if (fds[2].revents & POLLIN) {
+            std::uint64_t count = 0;
+            (void)!::read(wakeFd_, &count, sizeof count);
+        }
+        {
+            // Held connections are read again once the waiting labels printed.
+            std::lock_guard<std::mutex> hold(mutex_);
+            if (!printer_.faults().any() || !waitingFull())
+                for (auto& c : connections_) c->held = false;
+        }
         // connections_ may have grown by the accepts; only the polled ones are looked at.
-        for (std::size_t i = 2; i < fds.size(); ++i) {
-            Connection& c = *connections_[i - 2];
+        constexpr std::size_t first = 3;
+        for (std::size_t i = first; i < fds.size(); ++i) {
+            Connection& c = *connections_[i - first];
             const short ev = fds[i].revents;
             if (!ev) continue;
             bool alive = true;
@@ -264,11 +461,11 @@ void EmulatorServer::run(int stopFd) {
     }
 }
 
-void EmulatorServer::writePreview(const std::string& prefix, const qovrender::PrintedLabel& label) {
+void EmulatorServer::writePreview(const std::string& prefix, const qovrender::PrintedLabel& label,
+                                  const std::vector<std::uint8_t>& png) {
     const std::string path = options_.previewDir + "/" + qovrender::labelFileName(++previews_, label.form);
-    std::vector<std::uint8_t> png;
     std::string error;
-    if (!qovrender::encodePng(*label.picture, label.dpi, png, error) || !qovrender::writeFile(path, png, error)) {
+    if (!qovrender::writeFile(path, png, error)) {
         logLine(prefix + "preview not written: " + error);
         return;
     }

@@ -53,7 +53,7 @@ public:
             at = end;
         }
         if (stopped_) {
-            note(renderer.line(), "stopped after " + std::to_string(labels_.size()) + " labels (" + stopReason_ +
+            note(labels_.back().line, "stopped after " + std::to_string(labels_.size()) + " labels (" + stopReason_ +
                                       "); the rest of the input is not read", false);
         } else {
             renderer.finish();
