@@ -278,6 +278,7 @@ std::string EmulatorServer::takeIn(Connection& c, const char* data, std::size_t 
         const std::uint64_t counted = printer_.labelsWaiting();
         std::size_t end = start;
         while (end < size && data[end] != '\n' && data[end] != '\r') ++end;
+        if (end < size && data[end] == '\r' && end + 1 < size && data[end + 1] == '\n') ++end;
         if (end < size) ++end;
         c.history.append(data + start, end - start);
         if (c.history.size() > 2 * cap) c.history.erase(0, c.history.size() - cap);
@@ -318,7 +319,10 @@ void EmulatorServer::printed(Connection& c, const std::string& prefix, const qov
     for (const auto& t : label.texts) entry.texts.push_back(t.first);
     entry.png.assign(png.begin(), png.end());
     const std::size_t cap = std::max<std::size_t>(options_.jobBytes, 1);
+    // The job: what the connection sent since its previous label (the
+    // first one's includes what came before, forms and logos), its last bytes.
     entry.job = c.history.size() > cap ? c.history.substr(c.history.size() - cap) : c.history;
+    c.history.clear();
     if (printer_.faults().any() || !waiting_.empty()) {
         waitingBytes_ += entry.bytes();
         waiting_.push_back(std::move(entry));

@@ -87,7 +87,7 @@ TEST_F(WorkbenchApi, PrintersKeepTheirOwnFormsCountersAndGalleries) {
     // The job's bytes up to the line that printed it.
     auto txt = c.Get("/printers/left/labels/1.txt");
     ASSERT_TRUE(txt);
-    EXPECT_EQ(txt->body.substr(0, job.size() - 1), job.substr(0, job.size() - 1));
+    EXPECT_EQ(txt->body, job);
 
     EXPECT_EQ(del("/printers/left/labels"), 204);
     EXPECT_EQ(getJson("/printers/left/labels")["labels"].size(), 0u);
@@ -98,6 +98,8 @@ TEST_F(WorkbenchApi, PrintersKeepTheirOwnFormsCountersAndGalleries) {
     EXPECT_EQ(after["labels"][0]["id"], 2);  // ids go on counting
     EXPECT_EQ(after["labels"][0]["texts"], json::array({"LEFT 2"}));
     EXPECT_EQ(c.Get("/printers/left/labels/1.png")->status, 404);
+    // A later label's job is what its connection sent since the one before.
+    EXPECT_EQ(c.Get("/printers/left/labels/2.txt")->body, labelJob("LEFT 2"));
 }
 
 TEST_F(WorkbenchApi, LibraryStatusCarriesTheFaultLinesInTheirFixedOrder) {
@@ -153,6 +155,10 @@ TEST_F(WorkbenchApi, LabelsSentDuringAFaultWaitAndPrintInOrderWhenItClears) {
         EXPECT_EQ(labels["labels"][i]["texts"], json::array({"SEQ " + std::to_string(10 - i)}));
     }
     EXPECT_NE(std::string(QOVA_GetStatus()).find("STATUS;READY\r\nLABELS PRINTED;10\r\n"), std::string::npos);
+    // On one connection, each label keeps the bytes sent since the one before.
+    auto c = client();
+    EXPECT_EQ(c.Get("/printers/default/labels/5.txt")->body, labelJob("SEQ 5"));
+    EXPECT_EQ(c.Get("/printers/default/labels/1.txt")->body, formJob() + labelJob("SEQ 1"));
 }
 
 TEST_F(WorkbenchApi, AFullWaitingQueueStopsReadingThatHostNotTheOthers) {
