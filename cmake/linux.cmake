@@ -142,6 +142,9 @@ if(QOV_TESTS)
   target_link_libraries(soak_library PRIVATE qovlib)
   add_dependencies(soak_library qovemu)
 
+  # POST /render against a live qovemu (a plain driver, run by make bench).
+  add_subdirectory(bench/workbench_render)
+
   find_package(benchmark QUIET)
   if(benchmark_FOUND)
     foreach(name bench_forms bench_like_pattern bench_logo bench_reading)
