@@ -1,7 +1,8 @@
 // POST /render of the demo label at 203 dpi: latency (median, 99th
 // percentile) and labels per second with 1 and 8 concurrent clients,
 // against a live `qovemu --http` started here and, side by side, the same
-// function called in-process. Goals with 8 clients on a 2-core machine:
+// function called in-process (with the fonts kept between requests, and
+// loaded anew each time for comparison). Goals with 8 clients on a 2-core machine:
 // median <= 5 ms, p99 <= 20 ms, >= 200 labels/s.
 //
 // Usage: bench_workbench_render [SECONDS per run, default 5] [QOVEMU] [LABEL FILE]
@@ -155,17 +156,26 @@ int main(int argc, char** argv) {
             };
         });
         print("http", clients, http);
-        const Result direct = run(clients, seconds, [&] {
-            return [&label] {
-                qovemu::RenderRequest r;
-                r.body = label;
-                r.query = {{"dpi", "203"}};
-                const qovemu::HttpAnswer a = qovemu::renderRequest(r);
-                return a.status == 200 && isPng(a.body);
-            };
-        });
+        // In-process, with the fonts kept between requests (as served) and,
+        // for comparison, loaded anew by every request.
+        auto inProcess = [&](bool reuse) {
+            return run(clients, seconds, [&label, reuse] {
+                return [&label, reuse] {
+                    qovemu::RenderRequest r;
+                    r.body = label;
+                    r.query = {{"dpi", "203"}};
+                    qovemu::RenderLimits limits;
+                    limits.reuseGlyphs = reuse;
+                    const qovemu::HttpAnswer a = qovemu::renderRequest(r, limits);
+                    return a.status == 200 && isPng(a.body);
+                };
+            });
+        };
+        const Result direct = inProcess(true);
         print("in-process", clients, direct);
-        failed += http.failures + direct.failures;
+        const Result fresh = inProcess(false);
+        print("fresh fonts", clients, fresh);
+        failed += http.failures + direct.failures + fresh.failures;
     }
     kill(emulator, SIGTERM);
     waitpid(emulator, nullptr, 0);
