@@ -148,6 +148,9 @@ if(QOV_TESTS)
   target_link_libraries(soak_workbench PRIVATE qovlib PkgConfig::HTTPLIB nlohmann_json::nlohmann_json)
   add_dependencies(soak_workbench qovemu)
 
+  # POST /render against a live qovemu (a plain driver, run by make bench).
+  add_subdirectory(bench/workbench_render)
+
   find_package(benchmark QUIET)
   if(benchmark_FOUND)
     foreach(name bench_forms bench_like_pattern bench_logo bench_reading)

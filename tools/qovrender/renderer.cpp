@@ -27,9 +27,10 @@ qovread::ReaderLimits limitsOf(const ModelMetrics& m) {
 
 }  // namespace
 
-Renderer::Renderer(RenderOptions options, LabelSink onLabel, NoteSink onNote, PrinterMemory* shared)
+Renderer::Renderer(RenderOptions options, LabelSink onLabel, NoteSink onNote, PrinterMemory* shared, GlyphDrawer* glyphs)
     : options_(std::move(options)), onLabel_(std::move(onLabel)), onNote_(std::move(onNote)),
-      own_(shared ? nullptr : new PrinterMemory), memory_(shared ? shared : own_.get()), glyphs_(options_.metrics) {
+      own_(shared ? nullptr : new PrinterMemory), memory_(shared ? shared : own_.get()),
+      ownGlyphs_(glyphs ? nullptr : new GlyphDrawer(options_.metrics)), glyphs_(glyphs ? *glyphs : *ownGlyphs_) {
     if (options_.dpi < 100 || options_.dpi > 1200) options_.dpi = options_.metrics.defaultDpi;
     if (own_) {
         qovread::PrinterSetup& s = own_->language.setup;

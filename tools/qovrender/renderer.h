@@ -55,7 +55,11 @@ public:
 
     // `shared` lets several inputs (the emulator's connections) use one
     // printer memory; without it the renderer keeps its own.
-    Renderer(RenderOptions options, LabelSink onLabel, NoteSink onNote, PrinterMemory* shared = nullptr);
+    // `glyphs` lets renderers that run one after the other share a drawer
+    // and the glyphs it keeps drawn (never two at once; it must outlive the
+    // renderer); without it the renderer has its own.
+    Renderer(RenderOptions options, LabelSink onLabel, NoteSink onNote, PrinterMemory* shared = nullptr,
+             GlyphDrawer* glyphs = nullptr);
     ~Renderer() override;
 
     void feed(const char* data, std::size_t size);
@@ -84,7 +88,8 @@ private:
     FlaggedNoteSink onFlaggedNote_;
     std::unique_ptr<PrinterMemory> own_;
     PrinterMemory* memory_;
-    GlyphDrawer glyphs_;
+    std::unique_ptr<GlyphDrawer> ownGlyphs_;
+    GlyphDrawer& glyphs_;
     std::unique_ptr<qovread::JobReader> reader_;
     long long labels_ = 0;
     std::uint64_t tags_ = 0;

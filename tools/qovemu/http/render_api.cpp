@@ -5,7 +5,9 @@
 #include <exception>
 #include <memory>
 #include <new>
+#include <optional>
 
+#include "glyph_pool.h"
 #include "label_description.h"
 #include "label_zip.h"
 #include "png_io.h"
@@ -41,7 +43,10 @@ public:
         const long long across = std::max(1LL, static_cast<long long>(query_.paperWidthMils) * query_.dpi / 1000);
         options.metrics.maxRasterRows = static_cast<int>(
             std::clamp<long long>(limits_.maxPictureDots / across, 1, options.metrics.maxRasterRows));
-        qovrender::Renderer renderer(options, [this](const qovrender::PrintedLabel& l) { label(l); }, nullptr);
+        std::optional<GlyphPool::Lease> glyphs;
+        if (limits_.reuseGlyphs) glyphs.emplace(GlyphPool::shared().borrow());
+        qovrender::Renderer renderer(options, [this](const qovrender::PrintedLabel& l) { label(l); }, nullptr, nullptr,
+                                     glyphs ? &glyphs->drawer() : nullptr);
         renderer.onFlaggedNote([this](long long line, const std::string& text, bool error) { note(line, text, error); });
         // Fed a line (or a chunk) at a time, so that the caps stop the input soon.
         std::size_t at = 0;

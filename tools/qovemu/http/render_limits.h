@@ -17,6 +17,7 @@ struct RenderLimits {
     std::size_t maxNotes = 1000;                 // notes listed
     std::size_t maxNotesHeader = 4096;           // bytes of X-Notes
     std::size_t feedChunk = 4096;                // input bytes between checks of the caps
+    bool reuseGlyphs = true;                     // fonts and drawn glyphs kept between requests (false: loaded anew)
 };
 
 }  // namespace qovemu
