@@ -66,7 +66,12 @@ bool makeFolders(const std::string& path) {
 EmulatorServer::EmulatorServer(ServerOptions options, std::FILE* log)
     : options_(std::move(options)), log_(log), logPrefix_(options_.single ? "" : options_.name + " "),
       printer_(options_.limits, options_.codePage),
-      gallery_(options_.keep, options_.keepBytes, galleryDir(options_)) {}
+      gallery_(options_.keep, options_.keepBytes, galleryDir(options_)) {
+    // A renderer that shares this memory leaves its paper alone: the printer's
+    // own paper is set here, until a job sets another.
+    if (options_.paperWidthMils > 0) previewMemory_.language.setup.paperWidthMils = options_.paperWidthMils;
+    if (options_.paperLengthMils > 0) previewMemory_.language.setup.paperLengthMils = options_.paperLengthMils;
+}
 
 EmulatorServer::~EmulatorServer() {
     shutdown();
