@@ -104,7 +104,12 @@ class Qovemu:
             except subprocess.TimeoutExpired:
                 self.process.kill()
                 self.process.wait(timeout=5)
-        self._log.close()
+        if not self._log.closed:
+            self._log.close()
+            # Under the sanitizer build a report lands in the log, not in a result.
+            log = self.log()
+            if any(s in log for s in ("ERROR: AddressSanitizer", "ERROR: LeakSanitizer", "runtime error:")):
+                raise AssertionError("qovemu's sanitizer report:\n" + log[-4000:])
 
     def call(self, method, path, body=None, headers=None):
         """One HTTP request: (status, headers, body bytes)."""
