@@ -150,3 +150,9 @@ printer-app-loop: build
 # qovprint against Debian's lprint, side by side, the same PNGs.
 printer-app-bench: build
 	@bash scripts/printer_app_tests.sh bench
+
+# The workbench's soak (bench/workbench): 8 printers, 100,000 labels through
+# the library from several processes; SOAK_ARGS scales it (--labels N).
+.PHONY: soak-workbench
+soak-workbench: build
+	build/linux/soak_workbench $(SOAK_ARGS)

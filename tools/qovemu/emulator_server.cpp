@@ -49,10 +49,7 @@ std::int64_t nowMs() {
         .count();
 }
 
-// Input is read in large pieces while printing and in small ones during a
-// fault, so that one read cannot add many labels past the waiting bound.
 constexpr std::size_t kReadSize = 65536;
-constexpr std::size_t kFaultReadSize = 4096;
 
 // mkdir -p: the printers' folders sit in the folder named on the command line.
 bool makeFolders(const std::string& path) {
@@ -215,20 +212,8 @@ void EmulatorServer::acceptConnections() {
 
 bool EmulatorServer::readFrom(Connection& c) {
     char buffer[kReadSize];
-    for (int round = 0; round < 16; ++round) {  // bounded, so one busy peer cannot starve others
-        std::size_t want = kReadSize;
-        {
-            std::lock_guard<std::mutex> hold(mutex_);
-            if (printer_.faults().any()) {
-                if (waitingFull()) {
-                    // A full buffer: the host's further bytes wait in the socket.
-                    c.held = true;
-                    return true;
-                }
-                want = kFaultReadSize;
-            }
-        }
-        const ssize_t n = ::read(c.fd, buffer, want);
+    for (int round = 0; round < 16 && !c.held; ++round) {  // bounded, so one busy peer cannot starve others
+        const ssize_t n = ::read(c.fd, buffer, sizeof buffer);
         if (n < 0) {
             if (errno == EINTR) continue;
             return errno == EAGAIN || errno == EWOULDBLOCK;
@@ -250,34 +235,67 @@ bool EmulatorServer::readFrom(Connection& c) {
         std::string answer;
         {
             std::lock_guard<std::mutex> hold(mutex_);
-            answer = c.session->feed(buffer, size);
-            feedPreview(c, buffer, size);
+            answer = takeIn(c, buffer, size);
         }
-        if (c.pending.size() + answer.size() <= options_.maxReplyBacklog) {
-            c.pending += answer;
-        } else {
-            logLine("[" + std::to_string(c.id) + "] host does not read its answers, " +
-                    std::to_string(answer.size()) + " bytes dropped");
-        }
+        queueAnswer(c, answer);
         if (!writeTo(c)) return false;
     }
     return true;
 }
 
-// The renderer gets the input a line at a time, so that a label it draws
-// takes the job's bytes up to the line that printed it.
-void EmulatorServer::feedPreview(Connection& c, const char* data, std::size_t size) {
+void EmulatorServer::queueAnswer(Connection& c, const std::string& answer) {
+    if (c.pending.size() + answer.size() <= options_.maxReplyBacklog) {
+        c.pending += answer;
+    } else {
+        logLine("[" + std::to_string(c.id) + "] host does not read its answers, " +
+                std::to_string(answer.size()) + " bytes dropped");
+    }
+}
+
+bool EmulatorServer::resume(Connection& c) {
+    std::string answer;
+    {
+        std::lock_guard<std::mutex> hold(mutex_);
+        if (printer_.faults().any() && waitingFull()) return true;
+        c.held = false;
+        const std::string rest = std::move(c.unread);
+        c.unread.clear();
+        answer = takeIn(c, rest.data(), rest.size());
+    }
+    queueAnswer(c, answer);
+    return writeTo(c);
+}
+
+// A line at a time: a label the renderer draws takes the job's bytes up to
+// the line that printed it, and a full waiting queue stops the intake
+// between two lines.
+std::string EmulatorServer::takeIn(Connection& c, const char* data, std::size_t size) {
     const std::size_t cap = std::max<std::size_t>(options_.jobBytes, 1);
+    std::string answer;
     std::size_t start = 0;
     while (start < size) {
+        const std::size_t pictures = waiting_.size();
+        const std::uint64_t counted = printer_.labelsWaiting();
         std::size_t end = start;
         while (end < size && data[end] != '\n' && data[end] != '\r') ++end;
+        if (end < size && data[end] == '\r' && end + 1 < size && data[end + 1] == '\n') ++end;
         if (end < size) ++end;
         c.history.append(data + start, end - start);
         if (c.history.size() > 2 * cap) c.history.erase(0, c.history.size() - cap);
+        answer += c.session->feed(data + start, end - start);
         c.preview->feed(data + start, end - start);
         start = end;
+        // Only a host that adds to a full buffer is held: one that asks for
+        // the status during the fault is still answered.
+        const bool added = waiting_.size() > pictures || printer_.labelsWaiting() > counted;
+        if (added && start < size && printer_.faults().any() && waitingFull()) {
+            // The rest waits here, and the host's further bytes in the socket.
+            c.unread.assign(data + start, size - start);
+            c.held = true;
+            break;
+        }
     }
+    return answer;
 }
 
 // From the renderer, under mutex_.
@@ -301,7 +319,10 @@ void EmulatorServer::printed(Connection& c, const std::string& prefix, const qov
     for (const auto& t : label.texts) entry.texts.push_back(t.first);
     entry.png.assign(png.begin(), png.end());
     const std::size_t cap = std::max<std::size_t>(options_.jobBytes, 1);
+    // The job: what the connection sent since its previous label (the
+    // first one's includes what came before, forms and logos), its last bytes.
     entry.job = c.history.size() > cap ? c.history.substr(c.history.size() - cap) : c.history;
+    c.history.clear();
     if (printer_.faults().any() || !waiting_.empty()) {
         waitingBytes_ += entry.bytes();
         waiting_.push_back(std::move(entry));
@@ -438,18 +459,19 @@ void EmulatorServer::run(int stopFd) {
             std::uint64_t count = 0;
             (void)!::read(wakeFd_, &count, sizeof count);
         }
-        {
-            // Held connections are read again once the waiting labels printed.
-            std::lock_guard<std::mutex> hold(mutex_);
-            if (!printer_.faults().any() || !waitingFull())
-                for (auto& c : connections_) c->held = false;
-        }
+        // Held connections are taken in again once the waiting labels printed.
+        for (auto& c : connections_)
+            if (c->held && !resume(*c)) closeConnection(*c, "closed");
         // connections_ may have grown by the accepts; only the polled ones are looked at.
         constexpr std::size_t first = 3;
         for (std::size_t i = first; i < fds.size(); ++i) {
             Connection& c = *connections_[i - first];
             const short ev = fds[i].revents;
-            if (!ev) continue;
+            if (!ev || c.fd < 0) continue;
+            if (c.held && (ev & (POLLHUP | POLLERR))) {
+                closeConnection(c, "failed while held");
+                continue;
+            }
             bool alive = true;
             if (ev & (POLLIN | POLLHUP | POLLERR)) alive = readFrom(c);
             if (alive && (ev & POLLOUT)) alive = writeTo(c);

@@ -102,6 +102,7 @@ private:
         std::string history;             // the last input bytes, for the gallery
         std::vector<LabelNote> notes;    // the renderer's notes since the last label
         bool held = false;               // not read while the printer's waiting labels are full
+        std::string unread;              // read but not yet taken in, while held (at most one read)
         std::string pending;  // answers not yet written
         int capture = -1;
         std::uint64_t captured = 0;
@@ -113,12 +114,17 @@ private:
     Connection* addConnection(int fd, const char* transport);
     bool readFrom(Connection& c);   // false: the peer closed or failed
     bool writeTo(Connection& c);    // false: the peer failed
+    void queueAnswer(Connection& c, const std::string& answer);
     void closeConnection(Connection& c, const char* why);
     void logLine(const std::string& text, bool bare = false);  // bare: without the printer's name
     void writePreview(const std::string& prefix, const qovrender::PrintedLabel& label,
                       const std::vector<std::uint8_t>& png);
     void printed(Connection& c, const std::string& prefix, const qovrender::PrintedLabel& label);
-    void feedPreview(Connection& c, const char* data, std::size_t size);
+    // Takes in received bytes a line at a time; stops (keeping the rest in
+    // c.unread and holding the connection) once a fault's waiting labels are
+    // full. Returns the answers. Under mutex_.
+    std::string takeIn(Connection& c, const char* data, std::size_t size);
+    bool resume(Connection& c);  // takes in c.unread once room is back; false: the peer failed
     bool waitingFull() const;      // under mutex_
     void releaseWaiting();         // under mutex_
 

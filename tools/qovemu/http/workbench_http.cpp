@@ -174,9 +174,36 @@ void WorkbenchHttp::routes() {
         if (std::string(a.name) == "index.html") s.Get("/", serve);
     }
 
-    s.Post("/render", [](const Request& req, Response& res) {
+    // A body announced larger than the cap is refused before it is read;
+    // the connection then closes, as the unread body cannot be skipped.
+    const std::size_t maxBody = options_.maxBody;
+    s.set_pre_routing_handler([maxBody](const Request& req, Response& res) {
+        const std::string length = req.get_header_value("Content-Length");
+        std::uint64_t size = 0;
+        if (length.empty() || (parseCount(length, size) && size <= maxBody)) return httplib::Server::HandlerResponse::Unhandled;
+        sendError(res, 413, "request body too large (at most " + std::to_string(maxBody) + " bytes)");
+        res.set_header("Connection", "close");
+        return httplib::Server::HandlerResponse::Handled;
+    });
+
+    s.Post("/render", [maxBody](const Request& req, Response& res, const httplib::ContentReader& reader) {
         RenderRequest r;
-        r.body = req.body;
+        bool tooLarge = false;
+        const bool read = reader([&](const char* data, std::size_t size) {
+            if (r.body.size() + size > maxBody) {
+                tooLarge = true;  // a chunked body past the cap: stop reading it
+                return false;
+            }
+            r.body.append(data, size);
+            return true;
+        });
+        if (tooLarge || !read) {
+            sendError(res, tooLarge ? 413 : 400,
+                      tooLarge ? "request body too large (at most " + std::to_string(maxBody) + " bytes)"
+                               : "request body not complete");
+            res.set_header("Connection", "close");
+            return;
+        }
         for (const auto& p : req.params) r.query.emplace(p.first, p.second);
         r.accept = req.get_header_value("Accept");
         HttpAnswer a = renderRequest(r);
