@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "glyph_pool.h"
 #include "png_io.h"
 #include "render_api.h"
 #include "renderer.h"
@@ -146,6 +147,29 @@ TEST(RenderApi, ElementBoxesTurnWithThePaper) {
         EXPECT_LE(text.right, tx + tw - 1) << rotate;
         EXPECT_LE(text.bottom, ty + th - 1) << rotate;
     }
+}
+
+TEST(RenderApi, KeptGlyphsDrawWhatFreshFontsDraw) {
+    // Different sizes and faces first, so the kept drawers hold glyphs the
+    // next request looks up at other sizes.
+    const std::string other = qovtest::form("O", {"ALPHA", "2;2;3;3;\"AB\"", "STOP", "ALPHA", "POINT;4;2;14;14;\"AB\"", "STOP"}, ";1");
+    RenderLimits fresh;
+    fresh.reuseGlyphs = false;
+    for (const std::string* input : {&other, &kSmallForm, &other, &kSmallForm}) {
+        const HttpAnswer kept = post(*input);
+        ASSERT_EQ(kept.status, 200);
+        EXPECT_TRUE(kept.body == post(*input, {}, "", fresh).body);
+    }
+    // The pool keeps at most its bound, however many requests ran at once.
+    qovemu::GlyphPool pool(2, 1u << 20);
+    {
+        auto a = pool.borrow();
+        auto b = pool.borrow();
+        auto c = pool.borrow();
+        EXPECT_EQ(pool.idle(), 0u);
+    }
+    EXPECT_EQ(pool.idle(), 2u);
+    { auto again = pool.borrow(); EXPECT_EQ(pool.idle(), 1u); }
 }
 
 // The names and pictures of a ZIP answer.
