@@ -41,7 +41,7 @@ posix-tests: build build-asan
 # the table at the end and keeps it in build/test-times.txt).
 # The Wine suite runs in the background from the DLLs' build to its own step.
 TEST_STEPS := deps dll bg:wine-tests build build-asan unit-tests posix-tests fuzz-build \
-  fuzz-smoke python-tests dotnet-tests check-jobs printer-app-tests docs wine-tests \
+  fuzz-smoke python-tests dotnet-tests check-jobs printer-app-tests browser-tests docs wine-tests \
   package package-tests source-lists export-guards
 test:
 	@bash scripts/test_steps.sh $(TEST_STEPS)
@@ -127,6 +127,12 @@ demo: deps-demo build
 check-jobs: build
 	@/usr/bin/python3 scripts/check_jobs.py --jobs $(or $(JOBS_DIR),tests/jobs) --build build/linux
 
+# The workbench page in headless chromium (Selenium) against a live
+# qovemu --http with two printers: editor, fault switches, live galleries.
+.PHONY: browser-tests
+browser-tests: build
+	@/usr/bin/python3 tests/browser/workbench_page_test.py --qovemu build/linux/qovemu
+
 bench: build
 	@for b in build/linux/bench_*; do [ -x "$$b" ] && "$$b"; done
 
@@ -159,3 +165,9 @@ printer-app-loop: build
 # qovprint against Debian's lprint, side by side, the same PNGs.
 printer-app-bench: build
 	@bash scripts/printer_app_tests.sh bench
+
+# The workbench's soak (bench/workbench): 8 printers, 100,000 labels through
+# the library from several processes; SOAK_ARGS scales it (--labels N).
+.PHONY: soak-workbench
+soak-workbench: build
+	build/linux/soak_workbench $(SOAK_ARGS)

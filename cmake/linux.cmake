@@ -143,6 +143,15 @@ if(QOV_TESTS AND QOV_BENCH)
   add_executable(soak_library bench/soak_library.cpp)
   target_link_libraries(soak_library PRIVATE qovlib)
   add_dependencies(soak_library qovemu)
+  # The workbench's soak (bench/workbench): several printers, several sending
+  # processes, the galleries followed over HTTP. Started by hand.
+  find_package(nlohmann_json 3.11 REQUIRED)
+  add_executable(soak_workbench bench/workbench/soak_workbench.cpp)
+  target_link_libraries(soak_workbench PRIVATE qovlib PkgConfig::HTTPLIB nlohmann_json::nlohmann_json)
+  add_dependencies(soak_workbench qovemu)
+
+  # POST /render against a live qovemu (a plain driver, run by make bench).
+  add_subdirectory(bench/workbench_render)
 
   find_package(benchmark QUIET)
   if(benchmark_FOUND)

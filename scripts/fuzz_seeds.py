@@ -267,3 +267,29 @@ if os.path.isdir(JOBS):
         if name.endswith(".txt"):
             with open(os.path.join(JOBS, name), "rb") as f:
                 write("reader", name, f.read())
+
+# ---- render_api: POST /render with its query, Accept and body ---------------
+# The dpi, paper and index texts first (each ended by a backslash and a
+# blank), the body, then the bits of the ones in the query and the Accept
+# choice (0 none, 1 */*, 2 image/png, 3 json, 4 zip, 5 text/html, 6 a list, 7 image/*;q=0).
+DEMO = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "bench", "workbench_render", "demo-label.prn")
+
+
+def aseed(name, body, dpi=b"", paper=b"", index=b"", present=0, accept=0):
+    write("render_api", name, b"".join(t + b"\\ " for t in (dpi, paper, index)) + body + bytes([present, accept]))
+
+
+with open(DEMO, "rb") as f:
+    demo = f.read()
+small = rform("T", ["SCALE;DOT;203;203", "ALPHA", '100;50;0;0;"AB"', "STOP", "BOX", "2;10;20;110;220", "STOP",
+                    "BARCODE", "C128B;XRD2:2:4:4:6:6:8:8;H10;300;40", '"QOV1"', "STOP"]) * 2
+aseed("demo-png", demo, b"203", b"4000x2000", b"0", 7, 0)
+aseed("demo-json-300", demo, b"300", present=1, accept=3)
+aseed("small-zip", small, b"600", b"2000x1000", present=3, accept=4)
+aseed("small-index-404", small, index=b"5", present=4, accept=2)
+aseed("bad-query", small, b"72", b"4000", b"-1", 7, 1)
+aseed("paper-too-big", small, b"600", b"100000x100000", present=3)
+aseed("endless-executes", small + b"~EXECUTE;T;1\r\n" * 40, accept=3)
+aseed("page-copies", rform("P", ["PAGE;1;1"], "~EXECUTE;P;999999"), index=b"7", present=4)
+aseed("no-end", b'~CREATE;F;X\r\nALPHA\r\n1;1;0;0;"x\r\nSTOP\r\n', accept=3)
+aseed("rotate-90", b"~PAPER;ROTATE 90\r\n" + small, paper=b"3000x2000", present=2, accept=6)

@@ -119,8 +119,12 @@ void CommandSession::print(const qovread::LabelJob& job) {
         log("execute of unknown form " + printable(form.name));
         return;
     }
-    log("printed " + std::to_string(copies) + " x form " + printable(form.name) +
-        " (labels printed in all: " + std::to_string(printer_.labelsPrinted()) + ")");
+    if (printer_.faults().any())
+        log(std::to_string(copies) + " x form " + printable(form.name) + " waits for the fault to clear (" +
+            std::to_string(printer_.labelsWaiting()) + " labels waiting)");
+    else
+        log("printed " + std::to_string(copies) + " x form " + printable(form.name) +
+            " (labels printed in all: " + std::to_string(printer_.labelsPrinted()) + ")");
 }
 
 void CommandSession::formStored(const qovread::Form& form) {

@@ -7,11 +7,13 @@
 #include <netinet/in.h>
 #include <poll.h>
 #include <sys/socket.h>
+#include <sys/eventfd.h>
 #include <sys/stat.h>
 #include <termios.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <chrono>
 
 #include "png_io.h"
 
@@ -34,29 +36,70 @@ void writeAll(int fd, const char* data, std::size_t size) {
     }
 }
 
+// Every printer logs to the same stream from its own thread: whole lines only.
+std::mutex logMutex;
+
+std::string galleryDir(const ServerOptions& o) {
+    return o.single || o.previewDir.empty() ? std::string() : o.previewDir + "/" + o.name;
+}
+
+std::int64_t nowMs() {
+    return std::chrono::duration_cast<std::chrono::milliseconds>(
+               std::chrono::system_clock::now().time_since_epoch())
+        .count();
+}
+
+constexpr std::size_t kReadSize = 65536;
+
+// mkdir -p: the printers' folders sit in the folder named on the command line.
+bool makeFolders(const std::string& path) {
+    for (std::size_t at = 1; at <= path.size(); ++at) {
+        if (at != path.size() && path[at] != '/') continue;
+        const std::string part = path.substr(0, at);
+        if (mkdir(part.c_str(), 0755) != 0 && errno != EEXIST) return false;
+    }
+    return true;
+}
+
 }  // namespace
 
 EmulatorServer::EmulatorServer(ServerOptions options, std::FILE* log)
-    : options_(std::move(options)), log_(log), printer_(options_.limits, options_.codePage) {}
+    : options_(std::move(options)), log_(log), logPrefix_(options_.single ? "" : options_.name + " "),
+      printer_(options_.limits, options_.codePage),
+      gallery_(options_.keep, options_.keepBytes, galleryDir(options_)) {
+    // A renderer that shares this memory leaves its paper alone: the printer's
+    // own paper is set here, until a job sets another.
+    if (options_.paperWidthMils > 0) previewMemory_.language.setup.paperWidthMils = options_.paperWidthMils;
+    if (options_.paperLengthMils > 0) previewMemory_.language.setup.paperLengthMils = options_.paperLengthMils;
+}
 
-EmulatorServer::~EmulatorServer() { shutdown(); }
+EmulatorServer::~EmulatorServer() {
+    shutdown();
+    if (wakeFd_ >= 0) ::close(wakeFd_);
+}
 
-void EmulatorServer::logLine(const std::string& text) {
+void EmulatorServer::logLine(const std::string& text, bool bare) {
     if (!log_) return;
-    std::fputs(text.c_str(), log_);
-    std::fputc('\n', log_);
+    const std::string line = (bare ? std::string() : logPrefix_) + text + "\n";
+    std::lock_guard<std::mutex> hold(logMutex);
+    std::fwrite(line.data(), 1, line.size(), log_);
     std::fflush(log_);
 }
 
 bool EmulatorServer::start(std::string& error) {
-    if (!options_.previewDir.empty()) {
-        if (mkdir(options_.previewDir.c_str(), 0755) != 0 && errno != EEXIST) {
-            error = "cannot create preview folder " + options_.previewDir + ": " + std::strerror(errno);
+    for (const std::string& dir : {options_.previewDir, galleryDir(options_)}) {
+        if (!dir.empty() && !makeFolders(dir)) {
+            error = "cannot create preview folder " + dir + ": " + std::strerror(errno);
             return false;
         }
     }
+    wakeFd_ = eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC);
+    if (wakeFd_ < 0) {
+        error = std::string("eventfd: ") + std::strerror(errno);
+        return false;
+    }
     if (!options_.captureDir.empty()) {
-        if (mkdir(options_.captureDir.c_str(), 0755) != 0 && errno != EEXIST) {
+        if (!makeFolders(options_.captureDir)) {
             error = "cannot create capture folder " + options_.captureDir + ": " + std::strerror(errno);
             return false;
         }
@@ -84,7 +127,7 @@ bool EmulatorServer::start(std::string& error) {
     socklen_t length = sizeof address;
     getsockname(listener_, reinterpret_cast<sockaddr*>(&address), &length);
     port_ = ntohs(address.sin_port);
-    logLine("listening " + options_.bindAddress + ":" + std::to_string(port_));
+    logLine(std::string(options_.single ? "" : "printer " + options_.name + " ") + "listening " + options_.bindAddress + ":" + std::to_string(port_), true);
 
     if (options_.serial) {
         ptyMaster_ = posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC);
@@ -111,7 +154,7 @@ bool EmulatorServer::start(std::string& error) {
             error = "cannot set up the serial side";
             return false;
         }
-        logLine("serial " + serialPath_);
+        logLine(std::string(options_.single ? "" : "printer " + options_.name + " ") + "serial " + serialPath_, true);
     }
     return true;
 }
@@ -124,15 +167,19 @@ EmulatorServer::Connection* EmulatorServer::addConnection(int fd, const char* tr
     const std::string prefix = "[" + std::to_string(c->id) + " " + transport + "] ";
     c->session = std::make_unique<CommandSession>(
         printer_, [this, prefix](const std::string& text) { logLine(prefix + text); });
-    if (!options_.previewDir.empty()) {
-        c->preview = std::make_unique<qovrender::Renderer>(
-            qovrender::RenderOptions(),
-            [this, prefix](const qovrender::PrintedLabel& label) { writePreview(prefix, label); },
-            [this, prefix](long long line, const std::string& text) {
-                logLine(prefix + "preview, line " + std::to_string(line) + ": " + text);
-            },
-            &previewMemory_);
-    }
+    qovrender::RenderOptions render;
+    render.dpi = options_.dpi;
+    render.paperWidthMils = options_.paperWidthMils;
+    render.paperLengthMils = options_.paperLengthMils;
+    Connection* self = c.get();
+    const bool logNotes = options_.single && !options_.previewDir.empty();
+    c->preview = std::make_unique<qovrender::Renderer>(
+        render, [this, self, prefix](const qovrender::PrintedLabel& label) { printed(*self, prefix, label); },
+        [this, self, prefix, logNotes](long long line, const std::string& text) {
+            if (self->notes.size() < 256) self->notes.push_back({line, text});
+            if (logNotes) logLine(prefix + "preview, line " + std::to_string(line) + ": " + text);
+        },
+        &previewMemory_);
     if (!options_.captureDir.empty()) {
         char name[64];
         std::snprintf(name, sizeof name, "/conn-%03u-%s.bin", c->id, transport);
@@ -169,8 +216,8 @@ void EmulatorServer::acceptConnections() {
 }
 
 bool EmulatorServer::readFrom(Connection& c) {
-    char buffer[65536];
-    for (int round = 0; round < 16; ++round) {  // bounded, so one busy peer cannot starve others
+    char buffer[kReadSize];
+    for (int round = 0; round < 16 && !c.held; ++round) {  // bounded, so one busy peer cannot starve others
         const ssize_t n = ::read(c.fd, buffer, sizeof buffer);
         if (n < 0) {
             if (errno == EINTR) continue;
@@ -190,17 +237,177 @@ bool EmulatorServer::readFrom(Connection& c) {
                 c.dropNoted = true;
             }
         }
-        const std::string answer = c.session->feed(buffer, size);
-        if (c.preview) c.preview->feed(buffer, size);
-        if (c.pending.size() + answer.size() <= options_.maxReplyBacklog) {
-            c.pending += answer;
-        } else {
-            logLine("[" + std::to_string(c.id) + "] host does not read its answers, " +
-                    std::to_string(answer.size()) + " bytes dropped");
+        std::string answer;
+        {
+            std::lock_guard<std::mutex> hold(mutex_);
+            answer = takeIn(c, buffer, size);
         }
+        queueAnswer(c, answer);
         if (!writeTo(c)) return false;
     }
     return true;
+}
+
+void EmulatorServer::queueAnswer(Connection& c, const std::string& answer) {
+    if (c.pending.size() + answer.size() <= options_.maxReplyBacklog) {
+        c.pending += answer;
+    } else {
+        logLine("[" + std::to_string(c.id) + "] host does not read its answers, " +
+                std::to_string(answer.size()) + " bytes dropped");
+    }
+}
+
+bool EmulatorServer::resume(Connection& c) {
+    std::string answer;
+    {
+        std::lock_guard<std::mutex> hold(mutex_);
+        if (printer_.faults().any() && waitingFull()) return true;
+        c.held = false;
+        const std::string rest = std::move(c.unread);
+        c.unread.clear();
+        answer = takeIn(c, rest.data(), rest.size());
+    }
+    queueAnswer(c, answer);
+    return writeTo(c);
+}
+
+// A line at a time: a label the renderer draws takes the job's bytes up to
+// the line that printed it, and a full waiting queue stops the intake
+// between two lines.
+std::string EmulatorServer::takeIn(Connection& c, const char* data, std::size_t size) {
+    const std::size_t cap = std::max<std::size_t>(options_.jobBytes, 1);
+    std::string answer;
+    std::size_t start = 0;
+    while (start < size) {
+        const std::size_t pictures = waiting_.size();
+        const std::uint64_t counted = printer_.labelsWaiting();
+        std::size_t end = start;
+        while (end < size && data[end] != '\n' && data[end] != '\r') ++end;
+        if (end < size && data[end] == '\r' && end + 1 < size && data[end + 1] == '\n') ++end;
+        if (end < size) ++end;
+        c.history.append(data + start, end - start);
+        if (c.history.size() > 2 * cap) c.history.erase(0, c.history.size() - cap);
+        answer += c.session->feed(data + start, end - start);
+        c.preview->feed(data + start, end - start);
+        start = end;
+        // Only a host that adds to a full buffer is held: one that asks for
+        // the status during the fault is still answered.
+        const bool added = waiting_.size() > pictures || printer_.labelsWaiting() > counted;
+        if (added && start < size && printer_.faults().any() && waitingFull()) {
+            // The rest waits here, and the host's further bytes in the socket.
+            c.unread.assign(data + start, size - start);
+            c.held = true;
+            break;
+        }
+    }
+    return answer;
+}
+
+// From the renderer, under mutex_.
+void EmulatorServer::printed(Connection& c, const std::string& prefix, const qovrender::PrintedLabel& label) {
+    std::vector<std::uint8_t> png;
+    std::string error;
+    if (!qovrender::encodePng(*label.picture, label.dpi, png, error)) {
+        logLine(prefix + "label not drawn: " + error);
+        png.clear();
+    }
+    if (options_.single && !options_.previewDir.empty() && !png.empty()) writePreview(prefix, label, png);
+    GalleryEntry entry;
+    entry.timeMs = nowMs();
+    entry.form = label.form;
+    entry.copies = label.copies;
+    entry.summary = label.summary;
+    entry.width = label.picture->width();
+    entry.height = label.picture->height();
+    entry.notes = std::move(c.notes);
+    c.notes.clear();
+    for (const auto& t : label.texts) entry.texts.push_back(t.first);
+    entry.png.assign(png.begin(), png.end());
+    const std::size_t cap = std::max<std::size_t>(options_.jobBytes, 1);
+    // The job: what the connection sent since its previous label (the
+    // first one's includes what came before, forms and logos), its last bytes.
+    entry.job = c.history.size() > cap ? c.history.substr(c.history.size() - cap) : c.history;
+    c.history.clear();
+    if (printer_.faults().any() || !waiting_.empty()) {
+        waitingBytes_ += entry.bytes();
+        waiting_.push_back(std::move(entry));
+        return;
+    }
+    error.clear();
+    gallery_.add(std::move(entry), &error);
+    if (!error.empty()) logLine(prefix + "gallery: " + error);
+}
+
+bool EmulatorServer::waitingFull() const {
+    return waiting_.size() >= options_.keep || waitingBytes_ >= options_.keepBytes;
+}
+
+void EmulatorServer::releaseWaiting() {
+    while (!waiting_.empty()) {
+        GalleryEntry entry = std::move(waiting_.front());
+        waiting_.pop_front();
+        entry.timeMs = nowMs();  // printed now
+        std::string error;
+        gallery_.add(std::move(entry), &error);
+        if (!error.empty()) logLine("gallery: " + error);
+    }
+    waitingBytes_ = 0;
+}
+
+PrinterSnapshot EmulatorServer::snapshot() const {
+    PrinterSnapshot s;
+    s.name = options_.name;
+    s.port = port_;
+    s.serial = serialPath_;
+    s.dpi = options_.dpi;
+    s.paperWidthMils = options_.paperWidthMils;
+    s.paperLengthMils = options_.paperLengthMils;
+    std::lock_guard<std::mutex> hold(mutex_);
+    s.faults = printer_.faults();
+    s.waiting = waiting_.size();
+    s.labels = printer_.labelsPrinted();
+    s.forms = printer_.formCount();
+    s.logos = printer_.logoCount();
+    s.errors = printer_.errors();
+    s.restarts = printer_.restarts();
+    s.galleryCount = gallery_.count();
+    s.galleryBytes = gallery_.bytes();
+    s.newest = gallery_.newest();
+    return s;
+}
+
+void EmulatorServer::setFault(Fault fault, bool on) {
+    bool wake = false;
+    {
+        std::lock_guard<std::mutex> hold(mutex_);
+        const bool was = printer_.faults().any();
+        printer_.setFault(fault, on);
+        if (was && !printer_.faults().any()) {
+            releaseWaiting();
+            wake = true;
+        }
+    }
+    const FaultName& n = faultNames()[static_cast<unsigned>(fault)];
+    logLine(std::string("fault ") + n.report + (on ? " set" : " cleared"));
+    if (wake && wakeFd_ >= 0) {
+        const std::uint64_t one = 1;
+        (void)!::write(wakeFd_, &one, sizeof one);
+    }
+}
+
+std::vector<GalleryItem> EmulatorServer::labels(std::uint64_t since, std::size_t limit) const {
+    std::lock_guard<std::mutex> hold(mutex_);
+    return gallery_.list(since, limit);
+}
+
+GalleryItem EmulatorServer::label(std::uint64_t id) const {
+    std::lock_guard<std::mutex> hold(mutex_);
+    return gallery_.find(id);
+}
+
+void EmulatorServer::clearLabels() {
+    std::lock_guard<std::mutex> hold(mutex_);
+    gallery_.clear();
 }
 
 bool EmulatorServer::writeTo(Connection& c) {
@@ -220,8 +427,11 @@ bool EmulatorServer::writeTo(Connection& c) {
 void EmulatorServer::closeConnection(Connection& c, const char* why) {
     logLine("[" + std::to_string(c.id) + " " + c.transport + "] " + why + " after " +
             std::to_string(c.received) + " bytes");
-    if (c.session) c.session->finish();  // a pending text page or page of data still prints
-    if (c.preview) c.preview->finish();
+    {
+        std::lock_guard<std::mutex> hold(mutex_);
+        if (c.session) c.session->finish();  // a pending text page or page of data still prints
+        if (c.preview) c.preview->finish();
+    }
     if (c.capture >= 0) {
         fsync(c.capture);
         ::close(c.capture);
@@ -238,8 +448,10 @@ void EmulatorServer::run(int stopFd) {
         fds.clear();
         fds.push_back({stopFd, POLLIN, 0});
         fds.push_back({listener_, POLLIN, 0});
+        fds.push_back({wakeFd_, POLLIN, 0});
         for (const auto& c : connections_)
-            fds.push_back({c->fd, static_cast<short>(POLLIN | (c->pending.empty() ? 0 : POLLOUT)), 0});
+            fds.push_back({c->fd,
+                           static_cast<short>((c->held ? 0 : POLLIN) | (c->pending.empty() ? 0 : POLLOUT)), 0});
         const int ready = poll(fds.data(), fds.size(), -1);
         if (ready < 0) {
             if (errno == EINTR) continue;
@@ -248,11 +460,23 @@ void EmulatorServer::run(int stopFd) {
         }
         if (fds[0].revents) return;
         if (fds[1].revents & POLLIN) acceptConnections();
+        if (fds[2].revents & POLLIN) {
+            std::uint64_t count = 0;
+            (void)!::read(wakeFd_, &count, sizeof count);
+        }
+        // Held connections are taken in again once the waiting labels printed.
+        for (auto& c : connections_)
+            if (c->held && !resume(*c)) closeConnection(*c, "closed");
         // connections_ may have grown by the accepts; only the polled ones are looked at.
-        for (std::size_t i = 2; i < fds.size(); ++i) {
-            Connection& c = *connections_[i - 2];
+        constexpr std::size_t first = 3;
+        for (std::size_t i = first; i < fds.size(); ++i) {
+            Connection& c = *connections_[i - first];
             const short ev = fds[i].revents;
-            if (!ev) continue;
+            if (!ev || c.fd < 0) continue;
+            if (c.held && (ev & (POLLHUP | POLLERR))) {
+                closeConnection(c, "failed while held");
+                continue;
+            }
             bool alive = true;
             if (ev & (POLLIN | POLLHUP | POLLERR)) alive = readFrom(c);
             if (alive && (ev & POLLOUT)) alive = writeTo(c);
@@ -264,11 +488,11 @@ void EmulatorServer::run(int stopFd) {
     }
 }
 
-void EmulatorServer::writePreview(const std::string& prefix, const qovrender::PrintedLabel& label) {
+void EmulatorServer::writePreview(const std::string& prefix, const qovrender::PrintedLabel& label,
+                                  const std::vector<std::uint8_t>& png) {
     const std::string path = options_.previewDir + "/" + qovrender::labelFileName(++previews_, label.form);
-    std::vector<std::uint8_t> png;
     std::string error;
-    if (!qovrender::encodePng(*label.picture, label.dpi, png, error) || !qovrender::writeFile(path, png, error)) {
+    if (!qovrender::writeFile(path, png, error)) {
         logLine(prefix + "preview not written: " + error);
         return;
     }

@@ -5,10 +5,15 @@
 #include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
+#include <memory>
 #include <string>
+#include <thread>
 #include <unistd.h>
+#include <vector>
 
 #include "emulator_server.h"
+#include "printer_spec.h"
+#include "workbench_http.h"
 
 namespace {
 
@@ -46,6 +51,22 @@ void usage(std::FILE* to) {
         "                        answers past this are dropped\n"
         "  --max-capture N       bytes written to one capture file (default 268435456);\n"
         "                        later bytes are interpreted but not written\n"
+        "\n"
+        "The workbench (several printers, galleries, faults, an HTTP API and page):\n"
+        "  --printer NAME:PORT[:serial][:dpi=203|300|600][:paper=WxL]\n"
+        "                        one virtual printer (repeatable) with its own port, pty,\n"
+        "                        forms, logos, counters, faults and gallery; paper in\n"
+        "                        thousandths of an inch; replaces --port and --serial\n"
+        "  --keep N              labels kept in each gallery (default 200)\n"
+        "  --keep-bytes N        bytes kept in each gallery (default 67108864); labels\n"
+        "                        waiting during a fault are bounded the same way, past\n"
+        "                        which the printer stops reading its connections\n"
+        "  --job-bytes N         input kept with each label, its last bytes (default 1048576)\n"
+        "  --http ADDRESS:PORT   serve the API and the page on a loopback address\n"
+        "  --http-bind ADDRESS   serve them on ADDRESS instead, whatever it is\n"
+        "  --max-body N          largest HTTP request body (default 16777216)\n"
+        "  --http-threads N      threads serving HTTP requests (default 8)\n"
+        "  --http-timeout MS     read and write time-out of one HTTP client (default 5000)\n"
         "  --help                this text\n"
         "Lines end in CR, LF or CR LF. ~STATUS is answered as soon as it arrives, without\n"
         "waiting for a line end. During an image download (~LOGO;name;PCX;DISK) every\n"
@@ -64,10 +85,26 @@ bool parseNumber(const char* text, unsigned long long max, unsigned long long& v
     return errno == 0 && *end == '\0' && text[0] != '-' && value <= max;
 }
 
+// "ADDRESS:PORT", the address possibly in brackets.
+bool splitHostPort(const std::string& text, std::string& host, int& port) {
+    const auto colon = text.rfind(':');
+    if (colon == std::string::npos || colon == 0) return false;
+    host = text.substr(0, colon);
+    if (host.size() > 2 && host.front() == '[' && host.back() == ']') host = host.substr(1, host.size() - 2);
+    unsigned long long n = 0;
+    if (!parseNumber(text.c_str() + colon + 1, 65535, n)) return false;
+    port = static_cast<int>(n);
+    return true;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
     qovemu::ServerOptions options;
+    std::vector<qovemu::PrinterSpec> specs;
+    qovemu::HttpOptions http;
+    bool serveHttp = false;
+    bool singleOnly = false;  // --port or --serial given
     for (int i = 1; i < argc; ++i) {
         const std::string arg = argv[i];
         const char* next = i + 1 < argc ? argv[i + 1] : nullptr;
@@ -85,6 +122,47 @@ int main(int argc, char** argv) {
             return 0;
         } else if (arg == "--serial") {
             options.serial = true;
+            singleOnly = true;
+        } else if (arg == "--printer" && next) {
+            qovemu::PrinterSpec spec;
+            std::string error;
+            if (!qovemu::parsePrinterSpec(next, spec, error)) {
+                std::fprintf(stderr, "qovemu: %s\n", error.c_str());
+                return 2;
+            }
+            for (const auto& other : specs) {
+                if (other.name == spec.name) {
+                    std::fprintf(stderr, "qovemu: printer %s named twice\n", spec.name.c_str());
+                    return 2;
+                }
+            }
+            specs.push_back(spec);
+            ++i;
+        } else if (arg == "--http" && next) {
+            std::string host;
+            if (!splitHostPort(next, host, http.port)) {
+                std::fprintf(stderr, "qovemu: --http needs ADDRESS:PORT\n");
+                return 2;
+            }
+            if (!http.anyAddress) http.address = host;
+            serveHttp = true;
+            ++i;
+        } else if (arg == "--http-bind" && next) {
+            http.address = next;
+            http.anyAddress = true;
+            ++i;
+        } else if (arg == "--keep") {
+            options.keep = number(1u << 20);
+        } else if (arg == "--keep-bytes") {
+            options.keepBytes = number(1ull << 40, 1024);
+        } else if (arg == "--job-bytes") {
+            options.jobBytes = number(1u << 30, 0);
+        } else if (arg == "--max-body") {
+            http.maxBody = number(1ull << 32, 1);
+        } else if (arg == "--http-threads") {
+            http.threads = number(256);
+        } else if (arg == "--http-timeout") {
+            http.readTimeoutMs = static_cast<int>(number(600000, 10));
         } else if (arg == "--bind" && next) {
             options.bindAddress = next;
             ++i;
@@ -96,6 +174,7 @@ int main(int argc, char** argv) {
             ++i;
         } else if (arg == "--port") {
             options.port = static_cast<int>(number(65535, 0));
+            singleOnly = true;
         } else if (arg == "--codepage") {
             options.codePage = static_cast<int>(number(65535, 0));
         } else if (arg == "--max-line") {
@@ -132,19 +211,67 @@ int main(int argc, char** argv) {
     sigaction(SIGTERM, &action, nullptr);
     std::signal(SIGPIPE, SIG_IGN);
 
-    qovemu::EmulatorServer server(options, stdout);
-    std::string error;
-    if (!server.start(error)) {
-        std::fprintf(stderr, "qovemu: %s\n", error.c_str());
-        return 1;
+    if (!specs.empty() && singleOnly) {
+        std::fprintf(stderr, "qovemu: --port and --serial are for the single printer; give them in --printer\n");
+        return 2;
     }
-    server.run(stopPipe[0]);
-    server.shutdown();
-    const auto& p = server.printer();
-    std::printf("stopped: %llu labels printed, %zu forms, %zu logos, %llu errors, %llu restarts\n",
-                static_cast<unsigned long long>(p.labelsPrinted()), p.formCount(), p.logoCount(),
-                static_cast<unsigned long long>(p.errors()),
-                static_cast<unsigned long long>(p.restarts()));
+    if (http.anyAddress && !serveHttp) {
+        std::fprintf(stderr, "qovemu: --http-bind needs --http ADDRESS:PORT (for the port)\n");
+        return 2;
+    }
+
+    // The printers: those of --printer, or the single one of the plain options.
+    std::vector<std::unique_ptr<qovemu::EmulatorServer>> printers;
+    if (specs.empty()) {
+        printers.push_back(std::make_unique<qovemu::EmulatorServer>(options, stdout));
+    } else {
+        for (const auto& spec : specs) {
+            qovemu::ServerOptions o = options;
+            o.single = false;
+            o.name = spec.name;
+            o.port = spec.port;
+            o.serial = spec.serial;
+            o.dpi = spec.dpi;
+            o.paperWidthMils = spec.paperWidthMils;
+            o.paperLengthMils = spec.paperLengthMils;
+            if (!o.captureDir.empty()) o.captureDir += "/" + spec.name;
+            printers.push_back(std::make_unique<qovemu::EmulatorServer>(o, stdout));
+        }
+    }
+    for (auto& p : printers) {
+        std::string error;
+        if (!p->start(error)) {
+            std::fprintf(stderr, "qovemu: %s\n", error.c_str());
+            return 1;
+        }
+    }
+    std::vector<qovemu::EmulatorServer*> served;
+    for (auto& p : printers) served.push_back(p.get());
+    std::unique_ptr<qovemu::WorkbenchHttp> web;
+    if (serveHttp) {
+        web = std::make_unique<qovemu::WorkbenchHttp>(http, served, stdout);
+        std::string error;
+        if (!web->start(error)) {
+            std::fprintf(stderr, "qovemu: %s\n", error.c_str());
+            return 1;
+        }
+    }
+
+    // One thread per printer; all of them watch the same stop pipe.
+    std::vector<std::thread> threads;
+    for (std::size_t i = 1; i < printers.size(); ++i)
+        threads.emplace_back([&printers, i] { printers[i]->run(stopPipe[0]); });
+    printers[0]->run(stopPipe[0]);
+    for (auto& t : threads) t.join();
+    if (web) web->stop();
+    for (auto& p : printers) {
+        p->shutdown();
+        const auto& s = p->printer();
+        std::printf("%sstopped: %llu labels printed, %zu forms, %zu logos, %llu errors, %llu restarts\n",
+                    specs.empty() ? "" : ("printer " + p->options().name + " ").c_str(),
+                    static_cast<unsigned long long>(s.labelsPrinted()), s.formCount(), s.logoCount(),
+                    static_cast<unsigned long long>(s.errors()), static_cast<unsigned long long>(s.restarts()));
+    }
     std::fflush(stdout);
     return 0;
 }

@@ -48,10 +48,23 @@ bool PrinterState::execute(const std::string& name, std::uint64_t count) {
         ++errors_;
         return false;
     }
-    // Saturate rather than wrap: the counter only ever grows.
-    const std::uint64_t room = std::numeric_limits<std::uint64_t>::max() - labels_;
-    labels_ += count < room ? count : room;
+    addPrinted(count);
     return true;
+}
+
+// Saturates rather than wraps: the counters only ever grow.
+void PrinterState::addPrinted(std::uint64_t count) {
+    std::uint64_t& to = faults_.any() ? waiting_ : labels_;
+    const std::uint64_t room = std::numeric_limits<std::uint64_t>::max() - to;
+    to += count < room ? count : room;
+}
+
+void PrinterState::setFault(Fault fault, bool on) {
+    faults_.set(fault, on);
+    if (faults_.any() || waiting_ == 0) return;
+    const std::uint64_t room = std::numeric_limits<std::uint64_t>::max() - labels_;
+    labels_ += waiting_ < room ? waiting_ : room;
+    waiting_ = 0;
 }
 
 void PrinterState::forgetMissing() {
@@ -59,10 +72,7 @@ void PrinterState::forgetMissing() {
     for (auto it = logos_.begin(); it != logos_.end();) it = language_.logos.count(it->first) ? std::next(it) : logos_.erase(it);
 }
 
-void PrinterState::countLabels(std::uint64_t count) {
-    const std::uint64_t room = std::numeric_limits<std::uint64_t>::max() - labels_;
-    labels_ += count < room ? count : room;
-}
+void PrinterState::countLabels(std::uint64_t count) { addPrinted(count); }
 
 void PrinterState::restart() {
     language_.forms.clear();
@@ -87,7 +97,7 @@ void PrinterState::resetMenu() { menu_.clear(); }
 
 std::string PrinterState::statusReport() const {
     std::string r;
-    r += "STATUS;READY\r\n";
+    r += faults_.any() ? "STATUS;FAULT\r\n" + faults_.reportLines() : std::string("STATUS;READY\r\n");
     r += "LABELS PRINTED;" + std::to_string(labels_) + "\r\n";
     r += "FORMS STORED;" + std::to_string(forms_.size()) + "\r\n";
     r += "LOGOS STORED;" + std::to_string(logos_.size()) + "\r\n";

@@ -7,6 +7,7 @@
 #include <map>
 #include <string>
 
+#include "faults.h"
 #include "job_model.h"
 
 namespace qovemu {
@@ -81,6 +82,12 @@ public:
     std::uint64_t restarts() const { return restarts_; }
     std::uint64_t calibrations() const { return calibrations_; }
 
+    // Faults stop printing: labels counted while one is active wait, and
+    // are added to the printed count when the last one is cleared.
+    void setFault(Fault fault, bool on);
+    const FaultSet& faults() const { return faults_; }
+    std::uint64_t labelsWaiting() const { return waiting_; }
+
     // The answer to ~STATUS; its last line is "END\r\n" and no earlier line
     // ends in END, so a reader waiting for that text stops at the right place.
     std::string statusReport() const;
@@ -97,6 +104,9 @@ private:
     std::uint64_t errors_ = 0;
     std::uint64_t restarts_ = 0;
     std::uint64_t calibrations_ = 0;
+    FaultSet faults_;
+    std::uint64_t waiting_ = 0;  // labels counted during a fault, not yet printed
+    void addPrinted(std::uint64_t count);
 };
 
 }  // namespace qovemu

@@ -15,6 +15,7 @@ struct Layout {
     const LayoutContext& ctx;
     const ModelMetrics& m;
     LabelModel& out;
+    ElementSource source;  // of the elements added next
 
     long long dots(double inches) const { return std::llround(inches * ctx.dpi); }
     long long mils(double mils) const { return std::llround(mils * ctx.dpi / 1000.0); }
@@ -27,6 +28,7 @@ struct Layout {
             return;
         }
         out.elements.push_back(std::move(e));
+        out.sources.push_back(source);
     }
 
     std::string usable(const char* path) const { return path && ctx.glyphs.hasFile(path) ? path : std::string(); }
@@ -248,6 +250,21 @@ struct Layout {
     }
 };
 
+ElementSource sourceOf(const qovread::Element& e, int item) {
+    static const char* const kRules[] = {"line", "line", "box", "corners", "reverse", "line"};
+    static const char* const kKinds[] = {"text", "", "barcode", "logo", "text", "rfid"};
+    ElementSource s;
+    s.item = item;
+    s.line = std::visit([](const auto& x) { return x.line; }, e);
+    const auto* r = std::get_if<qovread::RuleElement>(&e);
+    // An element kind added to the reader later is reported as "other" until named here.
+    const std::size_t kinds = sizeof kKinds / sizeof kKinds[0];
+    const std::size_t rules = sizeof kRules / sizeof kRules[0];
+    if (r) s.kind = static_cast<std::size_t>(r->kind) < rules ? kRules[static_cast<int>(r->kind)] : "other";
+    else s.kind = e.index() < kinds ? kKinds[e.index()] : "other";
+    return s;
+}
+
 }  // namespace
 
 std::string stepIncrement(const std::string& start, const std::string& mask, long long steps) {
@@ -280,8 +297,10 @@ std::string stepIncrement(const std::string& start, const std::string& mask, lon
 LabelModel layoutForm(const qovread::Form& form, const qovread::LabelJob& job, long long copy,
                       const std::map<int, std::string>& fields, const LayoutContext& ctx) {
     LabelModel out;
-    Layout l{ctx, ctx.metrics, out};
+    Layout l{ctx, ctx.metrics, out, {}};
+    int item = 0;
     for (const qovread::Element& e : form.elements) {
+        l.source = sourceOf(e, item++);
         if (const auto* t = std::get_if<qovread::TextElement>(&e)) l.text(*t, job, copy, fields);
         else if (const auto* r = std::get_if<qovread::RuleElement>(&e)) l.rule(*r);
         else if (const auto* b = std::get_if<qovread::BarcodeElement>(&e)) l.barcode(*b, job);
@@ -320,7 +339,7 @@ LabelModel layoutForm(const qovread::Form& form, const qovread::LabelJob& job, l
 }
 
 void layoutText(const qovread::TextPage& page, const LayoutContext& ctx, LabelModel& out) {
-    Layout l{ctx, ctx.metrics, out};
+    Layout l{ctx, ctx.metrics, out, {}};
     for (const qovread::TextLine& line : page.lines) {
         if (line.bytes.find_first_not_of(' ') == std::string::npos) continue;
         // Each run of non-blank characters keeps its column, so blanks cost nothing.
@@ -331,6 +350,7 @@ void layoutText(const qovread::TextPage& page, const LayoutContext& ctx, LabelMo
             std::size_t b = line.bytes.find(' ', a);
             while (b != std::string::npos && b + 1 < line.bytes.size() && line.bytes[b + 1] != ' ') b = line.bytes.find(' ', b + 1);
             if (b == std::string::npos) b = line.bytes.size();
+            l.source = ElementSource{line.line, -1, "text"};
             TextElement t;
             t.row = l.dots(line.baseline);
             t.cellH = l.dots(line.cellHeight);

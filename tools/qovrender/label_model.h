@@ -85,9 +85,30 @@ struct RfidElement {
 using Element = std::variant<TextElement, RuleElement, DiagonalElement, BarcodeElement, LogoElement, RfidElement,
                              ReverseElement>;
 
+// Where a label-model element came from: the input line and the form's
+// element it belongs to (a BOX is four rules of one item), for reporting
+// what was drawn. `item` -1: an element of its own (overlay text).
+struct ElementSource {
+    long long line = 0;
+    int item = -1;
+    const char* kind = "";        // text, barcode, line, box, corners, reverse, logo, rfid
+};
+
 struct LabelModel {
     std::vector<Element> elements;
+    std::vector<ElementSource> sources;  // one per element, in the same order
     bool truncated = false;       // elements past the cap were dropped
+};
+
+// One element as drawn, in dots of the picture: its bounding box (before
+// clipping to the label), rotation and data.
+struct DrawnElement {
+    const char* kind = "";
+    std::string symbology;        // barcodes: the keyword as written
+    long long line = 0;
+    long long x = 0, y = 0, width = 0, height = 0;
+    int rotation = 0;
+    std::string data;             // text as UTF-8, barcode data, logo name, RFID summary
 };
 
 }  // namespace qovrender

@@ -27,9 +27,10 @@ qovread::ReaderLimits limitsOf(const ModelMetrics& m) {
 
 }  // namespace
 
-Renderer::Renderer(RenderOptions options, LabelSink onLabel, NoteSink onNote, PrinterMemory* shared)
+Renderer::Renderer(RenderOptions options, LabelSink onLabel, NoteSink onNote, PrinterMemory* shared, GlyphDrawer* glyphs)
     : options_(std::move(options)), onLabel_(std::move(onLabel)), onNote_(std::move(onNote)),
-      own_(shared ? nullptr : new PrinterMemory), memory_(shared ? shared : own_.get()), glyphs_(options_.metrics) {
+      own_(shared ? nullptr : new PrinterMemory), memory_(shared ? shared : own_.get()),
+      ownGlyphs_(glyphs ? nullptr : new GlyphDrawer(options_.metrics)), glyphs_(glyphs ? *glyphs : *ownGlyphs_) {
     if (options_.dpi < 100 || options_.dpi > 1200) options_.dpi = options_.metrics.defaultDpi;
     if (own_) {
         qovread::PrinterSetup& s = own_->language.setup;
@@ -45,8 +46,9 @@ void Renderer::feed(const char* data, std::size_t size) { reader_->feed(data, si
 
 void Renderer::finish() { reader_->finish(); }
 
-void Renderer::note(long long line, const std::string& text, bool) {
+void Renderer::note(long long line, const std::string& text, bool error) {
     if (onNote_) onNote_(line, text);
+    if (onFlaggedNote_) onFlaggedNote_(line, text, error);
 }
 
 LayoutContext Renderer::context(bool noteFonts) {
@@ -85,6 +87,15 @@ void Renderer::emit(Raster& canvas, const PrintedLabel& base) {
     PrintedLabel label = base;
     label.dpi = options_.dpi;
     label.picture = rotate ? &turned : &canvas;
+    const long long w = canvas.width(), h = canvas.height();
+    for (DrawnElement& d : label.drawn) {
+        // The boxes turn with the picture, clockwise.
+        const long long x = d.x, y = d.y, dw = d.width, dh = d.height;
+        if (rotate == 90) d = DrawnElement{d.kind, d.symbology, d.line, h - (y + dh), x, dh, dw, d.rotation, d.data};
+        else if (rotate == 180) d.x = w - (x + dw), d.y = h - (y + dh);
+        else if (rotate == 270) d = DrawnElement{d.kind, d.symbology, d.line, y, w - (x + dw), dh, dw, d.rotation, d.data};
+        if (rotate) d.rotation = (d.rotation + rotate) % 360;
+    }
     ++labels_;
     if (onLabel_) onLabel_(label);
 }
@@ -105,7 +116,7 @@ void Renderer::textPage(const qovread::TextPage& page) {
         if (const auto* t = std::get_if<TextElement>(&e); t && label.texts.size() < 256) label.texts.push_back({encodeUtf8(t->text), 0});
     }
     label.summary = "text page, " + paintLabel(model, canvas, dpi, m, glyphs_, nullptr,
-                                              [&](const std::string& t) { note(page.line, t, false); });
+                                              [&](const std::string& t) { note(page.line, t, false); }, &label.drawn);
     emit(canvas, label);
 }
 
@@ -168,7 +179,8 @@ void Renderer::label(const qovread::LabelJob& job) {
             model, canvas, dpi, m, glyphs_, [this](const std::string& name) { return logo(name); },
             [&](const std::string& t) {
                 if (first) note(job.line, "form " + qovread::shown(form.name) + ": " + t, false);
-            });
+            },
+            &label.drawn);
         if (form.lengthKind == qovread::Form::Length::Lowest) {
             int lowest = 0;
             for (int y = canvas.height(); y-- > 0 && lowest == 0;) {

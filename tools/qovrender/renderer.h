@@ -36,6 +36,8 @@ struct PrintedLabel {
     std::string summary;     // what the label holds
     // The texts drawn, as UTF-8 with their rotation (0, 90, 180, 270).
     std::vector<std::pair<std::string, int>> texts;
+    // Every element drawn, in dots of `picture` (after the paper rotation).
+    std::vector<DrawnElement> drawn;
 };
 
 struct RenderOptions {
@@ -48,10 +50,16 @@ struct RenderOptions {
 class Renderer : public qovread::ReaderSink {
 public:
     using LabelSink = std::function<void(const PrintedLabel&)>;
+    // A note with whether a printer would reject what it is about.
+    using FlaggedNoteSink = std::function<void(long long line, const std::string& text, bool error)>;
 
     // `shared` lets several inputs (the emulator's connections) use one
     // printer memory; without it the renderer keeps its own.
-    Renderer(RenderOptions options, LabelSink onLabel, NoteSink onNote, PrinterMemory* shared = nullptr);
+    // `glyphs` lets renderers that run one after the other share a drawer
+    // and the glyphs it keeps drawn (never two at once; it must outlive the
+    // renderer); without it the renderer has its own.
+    Renderer(RenderOptions options, LabelSink onLabel, NoteSink onNote, PrinterMemory* shared = nullptr,
+             GlyphDrawer* glyphs = nullptr);
     ~Renderer() override;
 
     void feed(const char* data, std::size_t size);
@@ -63,6 +71,8 @@ public:
     long long labels() const { return labels_; }
     const PrinterMemory& memory() const { return *memory_; }
     GlyphDrawer& glyphs() { return glyphs_; }
+    // Notes go here too (after the NoteSink), with their error flag.
+    void onFlaggedNote(FlaggedNoteSink sink) { onFlaggedNote_ = std::move(sink); }
 
 private:
     void note(long long line, const std::string& text, bool error) override;
@@ -75,9 +85,11 @@ private:
     RenderOptions options_;
     LabelSink onLabel_;
     NoteSink onNote_;
+    FlaggedNoteSink onFlaggedNote_;
     std::unique_ptr<PrinterMemory> own_;
     PrinterMemory* memory_;
-    GlyphDrawer glyphs_;
+    std::unique_ptr<GlyphDrawer> ownGlyphs_;
+    GlyphDrawer& glyphs_;
     std::unique_ptr<qovread::JobReader> reader_;
     long long labels_ = 0;
     std::uint64_t tags_ = 0;

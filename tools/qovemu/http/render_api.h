@@ -9,6 +9,8 @@
 #include <utility>
 #include <vector>
 
+#include "render_limits.h"
+
 namespace qovemu {
 
 struct HttpAnswer {
@@ -24,6 +26,10 @@ struct RenderRequest {
     std::string accept;                         // the Accept header, as sent
 };
 
+// Never throws: whatever goes wrong is an answer (4xx for the request, 500
+// for the machine). The work is bounded by `limits`, however long the
+// input asks to print.
+HttpAnswer renderRequest(const RenderRequest& request, const RenderLimits& limits);
 HttpAnswer renderRequest(const RenderRequest& request);
 
 }  // namespace qovemu

@@ -1,0 +1,286 @@
+#include "workbench_http.h"
+
+#include <arpa/inet.h>
+
+#include <ctime>
+
+#include <httplib.h>
+#include <nlohmann/json.hpp>
+
+#include "bounded_pool.h"
+#include "emulator_server.h"
+#include "render_api.h"
+#include "web_assets.h"
+
+namespace qovemu {
+
+using nlohmann::json;
+
+namespace {
+
+const char* const kJson = "application/json";
+
+void sendJson(httplib::Response& res, int status, const json& body) {
+    res.status = status;
+    // Replaced bytes rather than an exception: texts from labels may be any bytes.
+    res.set_content(body.dump(-1, ' ', false, json::error_handler_t::replace), kJson);
+}
+
+void sendError(httplib::Response& res, int status, const std::string& text) {
+    sendJson(res, status, json{{"error", text}});
+}
+
+std::string isoTime(std::int64_t ms) {
+    const std::time_t seconds = static_cast<std::time_t>(ms / 1000);
+    std::tm tm{};
+    gmtime_r(&seconds, &tm);
+    char text[96];
+    std::snprintf(text, sizeof text, "%04d-%02d-%02dT%02d:%02d:%02d.%03dZ", tm.tm_year + 1900, tm.tm_mon + 1,
+                  tm.tm_mday, tm.tm_hour, tm.tm_min, tm.tm_sec, static_cast<int>(ms % 1000));
+    return text;
+}
+
+json printerJson(const PrinterSnapshot& s) {
+    json faults = json::array();
+    for (const std::string& f : s.faults.routes()) faults.push_back(f);
+    return json{{"name", s.name},
+                {"port", s.port},
+                {"serial", s.serial.empty() ? json(nullptr) : json(s.serial)},
+                {"dpi", s.dpi},
+                {"paper",
+                 {{"width", s.paperWidthMils ? s.paperWidthMils : 4000},
+                  {"length", s.paperLengthMils ? s.paperLengthMils : 6000}}},
+                {"status", s.faults.any() ? "FAULT" : "READY"},
+                {"faults", faults},
+                {"waiting", s.waiting},
+                {"counters",
+                 {{"labels", s.labels},
+                  {"forms", s.forms},
+                  {"logos", s.logos},
+                  {"errors", s.errors},
+                  {"restarts", s.restarts}}},
+                {"gallery", {{"count", s.galleryCount}, {"bytes", s.galleryBytes}, {"newest", s.newest}}}};
+}
+
+json labelJson(const std::string& printer, const GalleryEntry& e) {
+    json notes = json::array();
+    for (const LabelNote& n : e.notes) notes.push_back({{"line", n.line}, {"text", n.text}});
+    const std::string base = "/printers/" + printer + "/labels/" + std::to_string(e.id);
+    return json{{"id", e.id},          {"time", isoTime(e.timeMs)}, {"form", e.form},
+                {"copies", e.copies},  {"summary", e.summary},      {"width", e.width},
+                {"height", e.height},  {"notes", notes},            {"texts", e.texts},
+                {"png", base + ".png"}, {"job", base + ".txt"}};
+}
+
+// A decimal number of at most 19 digits.
+bool parseCount(const std::string& text, std::uint64_t& value) {
+    if (text.empty() || text.size() > 19) return false;
+    value = 0;
+    for (char c : text) {
+        if (c < '0' || c > '9') return false;
+        value = value * 10 + static_cast<unsigned>(c - '0');
+    }
+    return true;
+}
+
+}  // namespace
+
+bool isLoopback(const std::string& address) {
+    if (address == "localhost" || address == "::1") return true;
+    in_addr a{};
+    return inet_pton(AF_INET, address.c_str(), &a) == 1 && (ntohl(a.s_addr) >> 24) == 127;
+}
+
+WorkbenchHttp::WorkbenchHttp(HttpOptions options, std::vector<EmulatorServer*> printers, std::FILE* log)
+    : options_(std::move(options)), printers_(std::move(printers)), log_(log),
+      server_(std::make_unique<httplib::Server>()) {}
+
+WorkbenchHttp::~WorkbenchHttp() { stop(); }
+
+EmulatorServer* WorkbenchHttp::find(const std::string& name) const {
+    for (EmulatorServer* p : printers_)
+        if (p->options().name == name) return p;
+    return nullptr;
+}
+
+bool WorkbenchHttp::start(std::string& error) {
+    if (!options_.anyAddress && !isLoopback(options_.address)) {
+        error = "--http takes a loopback address (127.0.0.1, ::1, localhost); use --http-bind for " +
+                options_.address;
+        return false;
+    }
+    httplib::Server& s = *server_;
+    const std::size_t threads = options_.threads, queue = options_.queue;
+    s.new_task_queue = [threads, queue] { return new BoundedPool(threads, queue); };
+    s.set_payload_max_length(options_.maxBody);
+    s.set_read_timeout(options_.readTimeoutMs / 1000, (options_.readTimeoutMs % 1000) * 1000);
+    s.set_write_timeout(options_.readTimeoutMs / 1000, (options_.readTimeoutMs % 1000) * 1000);
+    s.set_keep_alive_timeout(std::max(1, options_.keepAliveMs / 1000));
+    s.set_keep_alive_max_count(100);
+    routes();
+    const std::string host = options_.address == "localhost" ? "127.0.0.1" : options_.address;
+    port_ = options_.port == 0 ? s.bind_to_any_port(host) : (s.bind_to_port(host, options_.port) ? options_.port : -1);
+    if (port_ <= 0) {
+        error = "cannot listen for HTTP on " + options_.address + ":" + std::to_string(options_.port);
+        return false;
+    }
+    if (log_) {
+        const std::string shown = host.find(':') != std::string::npos ? "[" + host + "]" : host;
+        std::fprintf(log_, "http listening %s:%d%s\n", shown.c_str(), port_,
+                     isLoopback(host) ? "" : " (not loopback: reachable from other machines)");
+        std::fflush(log_);
+    }
+    thread_ = std::thread([this] { server_->listen_after_bind(); });
+    return true;
+}
+
+void WorkbenchHttp::stop() {
+    if (thread_.joinable()) {
+        server_->stop();
+        thread_.join();
+    }
+}
+
+void WorkbenchHttp::routes() {
+    httplib::Server& s = *server_;
+    using httplib::Request;
+    using httplib::Response;
+
+    // Errors that no handler answered (no route, a body too large, a
+    // malformed request) are JSON too.
+    s.set_error_handler([](const Request& req, Response& res) {
+        if (!res.body.empty()) return;
+        std::string text;
+        switch (res.status) {
+        case 404: text = "no such resource: " + req.method + " " + req.path; break;
+        case 413: text = "request body too large"; break;
+        case 400: text = "malformed request"; break;
+        default: text = "request failed with status " + std::to_string(res.status); break;
+        }
+        res.set_content(json{{"error", text}}.dump(-1, ' ', false, json::error_handler_t::replace), kJson);
+    });
+    s.set_exception_handler([](const Request&, Response& res, std::exception_ptr) {
+        sendError(res, 500, "internal error");
+    });
+
+    // The page.
+    for (const WebAsset& a : webAssets()) {
+        const WebAsset* asset = &a;
+        auto serve = [asset](const Request&, Response& res) {
+            res.set_content(reinterpret_cast<const char*>(asset->data), asset->size, asset->type);
+            res.set_header("Cache-Control", "no-cache");
+        };
+        s.Get("/" + std::string(a.name), serve);
+        if (std::string(a.name) == "index.html") s.Get("/", serve);
+    }
+
+    // A body announced larger than the cap is refused before it is read;
+    // the connection then closes, as the unread body cannot be skipped.
+    const std::size_t maxBody = options_.maxBody;
+    s.set_pre_routing_handler([maxBody](const Request& req, Response& res) {
+        const std::string length = req.get_header_value("Content-Length");
+        std::uint64_t size = 0;
+        if (length.empty() || (parseCount(length, size) && size <= maxBody)) return httplib::Server::HandlerResponse::Unhandled;
+        sendError(res, 413, "request body too large (at most " + std::to_string(maxBody) + " bytes)");
+        res.set_header("Connection", "close");
+        return httplib::Server::HandlerResponse::Handled;
+    });
+
+    s.Post("/render", [maxBody](const Request& req, Response& res, const httplib::ContentReader& reader) {
+        RenderRequest r;
+        bool tooLarge = false;
+        const bool read = reader([&](const char* data, std::size_t size) {
+            if (r.body.size() + size > maxBody) {
+                tooLarge = true;  // a chunked body past the cap: stop reading it
+                return false;
+            }
+            r.body.append(data, size);
+            return true;
+        });
+        if (tooLarge || !read) {
+            sendError(res, tooLarge ? 413 : 400,
+                      tooLarge ? "request body too large (at most " + std::to_string(maxBody) + " bytes)"
+                               : "request body not complete");
+            res.set_header("Connection", "close");
+            return;
+        }
+        for (const auto& p : req.params) r.query.emplace(p.first, p.second);
+        r.accept = req.get_header_value("Accept");
+        HttpAnswer a = renderRequest(r);
+        res.status = a.status;
+        for (const auto& h : a.headers) res.set_header(h.first.c_str(), h.second);
+        res.set_content(std::move(a.body), a.contentType.empty() ? kJson : a.contentType.c_str());
+    });
+
+    s.Get("/printers", [this](const Request&, Response& res) {
+        json list = json::array();
+        for (EmulatorServer* p : printers_) list.push_back(printerJson(p->snapshot()));
+        sendJson(res, 200, json{{"printers", list}});
+    });
+
+    s.Get(R"(/printers/([^/]+))", [this](const Request& req, Response& res) {
+        EmulatorServer* p = find(req.matches[1]);
+        if (!p) return sendError(res, 404, "no printer " + std::string(req.matches[1]));
+        sendJson(res, 200, printerJson(p->snapshot()));
+    });
+
+    // The switches take no body; one sent anyway is read and ignored (a PUT
+    // without Content-Length is fine, so the plain `curl -X PUT` works).
+    auto fault = [this](bool on) {
+        return [this, on](const Request& req, Response& res, const httplib::ContentReader& body) {
+            if (req.has_header("Content-Length") || req.has_header("Transfer-Encoding"))
+                body([](const char*, std::size_t) { return true; });
+            EmulatorServer* p = find(req.matches[1]);
+            if (!p) return sendError(res, 404, "no printer " + std::string(req.matches[1]));
+            Fault f;
+            if (!faultFromRoute(req.matches[2], f))
+                return sendError(res, 404,
+                                 "no fault " + std::string(req.matches[2]) +
+                                     " (paper-out, ribbon-out, head-open, paused, offline)");
+            p->setFault(f, on);
+            sendJson(res, 200, printerJson(p->snapshot()));
+        };
+    };
+    s.Put(R"(/printers/([^/]+)/faults/([^/]+))", fault(true));
+    s.Delete(R"(/printers/([^/]+)/faults/([^/]+))", fault(false));
+
+    s.Get(R"(/printers/([^/]+)/labels)", [this](const Request& req, Response& res) {
+        EmulatorServer* p = find(req.matches[1]);
+        if (!p) return sendError(res, 404, "no printer " + std::string(req.matches[1]));
+        std::uint64_t since = 0, limit = std::numeric_limits<std::uint64_t>::max();
+        if (req.has_param("since") && !parseCount(req.get_param_value("since"), since))
+            return sendError(res, 400, "since must be a label id");
+        if (req.has_param("limit") && !parseCount(req.get_param_value("limit"), limit))
+            return sendError(res, 400, "limit must be a number");
+        json list = json::array();
+        for (const GalleryItem& item : p->labels(since, static_cast<std::size_t>(limit)))
+            list.push_back(labelJson(p->options().name, *item));
+        sendJson(res, 200, json{{"labels", list}});
+    });
+
+    s.Delete(R"(/printers/([^/]+)/labels)", [this](const Request& req, Response& res,
+                                                  const httplib::ContentReader& body) {
+        if (req.has_header("Content-Length") || req.has_header("Transfer-Encoding"))
+            body([](const char*, std::size_t) { return true; });
+        EmulatorServer* p = find(req.matches[1]);
+        if (!p) return sendError(res, 404, "no printer " + std::string(req.matches[1]));
+        p->clearLabels();
+        res.status = 204;
+    });
+
+    s.Get(R"(/printers/([^/]+)/labels/([0-9]+)\.(png|txt))", [this](const Request& req, Response& res) {
+        EmulatorServer* p = find(req.matches[1]);
+        if (!p) return sendError(res, 404, "no printer " + std::string(req.matches[1]));
+        std::uint64_t id = 0;
+        GalleryItem item = parseCount(req.matches[2], id) ? p->label(id) : nullptr;
+        if (!item) return sendError(res, 404, "no label " + std::string(req.matches[2]) + " (not kept)");
+        if (req.matches[3] == "png") {
+            if (item->png.empty()) return sendError(res, 404, "label " + std::to_string(id) + " has no picture");
+            res.set_content(item->png, "image/png");
+        } else {
+            res.set_content(item->job, "text/plain; charset=iso-8859-1");
+        }
+    });
+}
+
+}  // namespace qovemu

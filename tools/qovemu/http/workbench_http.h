@@ -1,0 +1,59 @@
+// The workbench's HTTP side: the printers, their galleries and faults as
+// JSON, the render endpoint and the page, on a bounded pool of threads.
+#pragma once
+
+#include <cstddef>
+#include <cstdio>
+#include <memory>
+#include <string>
+#include <thread>
+#include <vector>
+
+namespace httplib {
+class Server;
+}
+
+namespace qovemu {
+
+class EmulatorServer;
+
+struct HttpOptions {
+    std::string address = "127.0.0.1";  // must be loopback unless `anyAddress`
+    bool anyAddress = false;            // --http-bind: the address was named on purpose
+    int port = 0;                       // 0 picks a free one
+    std::size_t maxBody = 16u << 20;
+    std::size_t threads = 8;
+    std::size_t queue = 64;             // accepted connections waiting for a thread
+    int readTimeoutMs = 5000;           // per read and write: a silent client is let go
+    int keepAliveMs = 2000;
+};
+
+// True for 127.0.0.0/8, ::1 and localhost.
+bool isLoopback(const std::string& address);
+
+class WorkbenchHttp {
+public:
+    WorkbenchHttp(HttpOptions options, std::vector<EmulatorServer*> printers, std::FILE* log);
+    ~WorkbenchHttp();
+    WorkbenchHttp(const WorkbenchHttp&) = delete;
+    WorkbenchHttp& operator=(const WorkbenchHttp&) = delete;
+
+    // Binds and starts serving on a thread of its own; prints
+    // "http listening ADDRESS:PORT". False with a reason otherwise.
+    bool start(std::string& error);
+    void stop();
+    int port() const { return port_; }
+
+private:
+    void routes();
+    EmulatorServer* find(const std::string& name) const;
+
+    HttpOptions options_;
+    std::vector<EmulatorServer*> printers_;
+    std::FILE* log_;
+    std::unique_ptr<httplib::Server> server_;
+    std::thread thread_;
+    int port_ = 0;
+};
+
+}  // namespace qovemu
