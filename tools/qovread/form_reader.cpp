@@ -516,19 +516,20 @@ void FormReader::rule(const std::string& text) {
     bool swapped = false;
     switch (block_) {
     case Block::Horz:
-        r.kind = RuleKind::Horz;
-        row(f[1], r.r1);
-        col(f[2], r.c1);
-        col(f[3], r.c2);
-        r.r2 = r.r1;
+    case Block::Vert: {
+        // LT;at;from;to: HORZ lies on a row across two columns, VERT on a
+        // column across two rows.
+        const bool horz = block_ == Block::Horz;
+        const auto at = horz ? &FormReader::row : &FormReader::col;
+        const auto along = horz ? &FormReader::col : &FormReader::row;
+        r.kind = horz ? RuleKind::Horz : RuleKind::Vert;
+        double& pos = horz ? r.r1 : r.c1;
+        (this->*at)(f[1], pos);
+        (this->*along)(f[2], horz ? r.c1 : r.r1);
+        (this->*along)(f[3], horz ? r.c2 : r.r2);
+        (horz ? r.r2 : r.c2) = pos;
         break;
-    case Block::Vert:
-        r.kind = RuleKind::Vert;
-        col(f[1], r.c1);
-        row(f[2], r.r1);
-        row(f[3], r.r2);
-        r.c2 = r.c1;
-        break;
+    }
     default:
         r.kind = block_ == Block::Box      ? RuleKind::Box
                  : block_ == Block::Corner ? RuleKind::Corner

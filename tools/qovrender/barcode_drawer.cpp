@@ -112,6 +112,20 @@ Raster maxiCodePicture(zint_symbol* s, int dpi) {
     return r;
 }
 
+// The human-readable line as a text run in the element's font: capitals
+// 0.6 of the band, each character a standard cell or narrower, so that the
+// line fits the symbol's width.
+TextRun readableRun(const std::string& readable, const BarcodeElement& b, long long band, long long symbolWidth, int dpi,
+                    const ModelMetrics& m) {
+    TextRun run;
+    decodeUtf8(readable, run.text) || (run.text = decodeLegacy(readable, b.font.symset), true);
+    run.font = b.font;
+    run.cellH = std::max(1LL, band * 6 / 10);
+    const long long chars = std::max<long long>(1, static_cast<long long>(run.text.size()));
+    run.cellW = std::max(1LL, std::min<long long>(std::lround(m.cellWidthMils * dpi / 1000.0), symbolWidth / chars));
+    return run;
+}
+
 }  // namespace
 
 bool drawBarcode(const BarcodeElement& b, int dpi, const ModelMetrics& m, GlyphDrawer& glyphs, DrawnBarcode& out,
@@ -263,12 +277,7 @@ bool drawBarcode(const BarcodeElement& b, int dpi, const ModelMetrics& m, GlyphD
     if (linear && b.guard > 0) {
         // The readable line sits between the bars and the lower guard band
         // (or the upper one, above the bars).
-        TextRun run;
-        decodeUtf8(out.readable, run.text) || (run.text = decodeLegacy(out.readable, b.font.symset), true);
-        run.font = b.font;
-        run.cellH = std::max(1LL, band * 6 / 10);
-        const long long chars = std::max<long long>(1, static_cast<long long>(run.text.size()));
-        run.cellW = std::max(1LL, std::min<long long>(std::lround(m.cellWidthMils * dpi / 1000.0), symbol.width() / chars));
+        const TextRun run = readableRun(out.readable, b, band, symbol.width(), dpi, m);
         const long long textWidth = glyphs.width(run);
         const int width = static_cast<int>(std::max<long long>(symbol.width(), textWidth));
         Raster all(width, symbol.height() + static_cast<int>(b.humanReadable == 2 ? 0 : band));
@@ -282,12 +291,7 @@ bool drawBarcode(const BarcodeElement& b, int dpi, const ModelMetrics& m, GlyphD
         return true;
     }
     // The human-readable line in the element's font, centred in its band.
-    TextRun run;
-    decodeUtf8(out.readable, run.text) || (run.text = decodeLegacy(out.readable, b.font.symset), true);
-    run.font = b.font;
-    run.cellH = std::max(1LL, band * 6 / 10);
-    const long long chars = std::max<long long>(1, static_cast<long long>(run.text.size()));
-    run.cellW = std::max(1LL, std::min<long long>(std::lround(m.cellWidthMils * dpi / 1000.0), symbol.width() / chars));
+    const TextRun run = readableRun(out.readable, b, band, symbol.width(), dpi, m);
     const long long textWidth = glyphs.width(run);
     const int width = static_cast<int>(std::max<long long>(symbol.width(), textWidth));
     Raster all(width, static_cast<int>(symbol.height() + band));
