@@ -476,7 +476,18 @@ void FormReader::barcodeHeader(const std::string& text) {
             if (n) note("QR option " + o + " ignored");
         } else if (twoD && numberAfter(o, "R", n)) b.rows = static_cast<int>(n);
         else if (twoD && numberAfter(o, "C", n)) b.cols = static_cast<int>(n);
-        else if (twoD && (numberAfter(o, "W", n) || startsWith(o, "ASPECT"))) note("PDF417 option " + o + " ignored");
+        else if (b.keyword == "PDF417" && numberAfter(o, "W", n) && n > 0) b.width = n / 10.0;
+        else if (b.keyword == "PDF417" && startsWith(o, "ASPECT")) {
+            const auto hw = splitFields(o.substr(6), ':');
+            long long h = 0, w = 0;
+            if (hw.size() == 2 && readInt(hw[0], h) && readInt(hw[1], w) && h > 0 && w > 0 && h < 100 && w < 100) {
+                b.aspectHeight = static_cast<int>(h);
+                b.aspectWidth = static_cast<int>(w);
+            } else {
+                note("PDF417 " + shown(o) + " not understood; ignored");
+            }
+        }
+        else if (twoD && (numberAfter(o, "W", n) || startsWith(o, "ASPECT"))) note("option " + shown(o) + " has no use for " + b.keyword);
         else if (o[0] == 'Y' || o[0] == 'T' || o[0] == 'E' || o[0] == 'M') note("option " + shown(o) + " has no use for " + b.keyword);
         else note("barcode option " + shown(o) + " not understood; ignored", true);
     }

@@ -112,6 +112,36 @@ Raster maxiCodePicture(zint_symbol* s, int dpi) {
     return r;
 }
 
+long long pdf417RowHeight(const BarcodeElement& b, int dpi, const ModelMetrics& m) {
+    return b.rowHeight > 0 ? b.rowHeight : std::max(1L, std::lround(static_cast<double>(m.pdf417RowDots72) * dpi / 72));
+}
+
+// PDF417 without R or C: of the column counts 1 to 30, the one whose symbol
+// is tallest within H, or widest within W (the smallest when none fits), or
+// else whose height:width comes nearest the ASPECT ratio.
+int pdf417Columns(zint_symbol* s, const std::string& data, const BarcodeElement& b, long long rowHeight) {
+    int best = 0;
+    double bestScore = 0;
+    const double ratio = static_cast<double>(b.aspectHeight) / std::max(1, b.aspectWidth);
+    for (int c = 1; c <= 30; ++c) {
+        ZBarcode_Clear(s);
+        s->option_2 = c;
+        if (ZBarcode_Encode(s, reinterpret_cast<const unsigned char*>(data.data()), static_cast<int>(data.size())) >= ZINT_ERROR)
+            continue;
+        const double w = static_cast<double>(s->width) * b.module, h = static_cast<double>(s->rows) * rowHeight;
+        double score;
+        if (b.fitHeight > 0) score = h <= b.fitHeight ? b.fitHeight - h : 1e12 + h;
+        else if (b.fitWidth > 0) score = w <= b.fitWidth ? b.fitWidth - w : 1e12 + w;
+        else score = std::fabs(std::log(h / w / ratio));
+        if (best == 0 || score < bestScore) {
+            best = c;
+            bestScore = score;
+        }
+        if (s->rows <= 3) break;  // more columns only widen a symbol of the fewest rows
+    }
+    return best;
+}
+
 // The human-readable line as a text run in the element's font: capitals
 // 0.6 of the band, each character a standard cell or narrower, so that the
 // line fits the symbol's width.
@@ -150,6 +180,8 @@ bool drawBarcode(const BarcodeElement& b, int dpi, const ModelMetrics& m, GlyphD
         break;
     case BarcodeKind::Pdf417:
         if (b.ecc >= 0) s->option_1 = std::min(b.ecc, 8);
+        if (b.cols > 0) s->option_2 = std::min(b.cols, 30);
+        if (b.rows > 0) s->option_3 = std::clamp(b.rows, 3, 90);
         break;
     case BarcodeKind::Aztec:
         // A percentage of error correction: the nearest of zint's four levels.
@@ -212,6 +244,10 @@ bool drawBarcode(const BarcodeElement& b, int dpi, const ModelMetrics& m, GlyphD
         error = "barcode data longer than 4096 bytes";
         return false;
     }
+    if (b.kind == BarcodeKind::Pdf417 && b.rows <= 0 && b.cols <= 0) {
+        s->option_2 = pdf417Columns(s, data, b, pdf417RowHeight(b, dpi, m));
+        ZBarcode_Clear(s);
+    }
     int rc = ZBarcode_Encode(s, reinterpret_cast<const unsigned char*>(data.data()), static_cast<int>(data.size()));
     if (rc >= ZINT_ERROR && b.kind == BarcodeKind::DataMatrix && s->option_2 != 0) {
         // The data does not fit the size asked for: the automatic size.
@@ -246,7 +282,7 @@ bool drawBarcode(const BarcodeElement& b, int dpi, const ModelMetrics& m, GlyphD
         for (int r = 0; r < s->rows; ++r) {
             long long h;
             if (linear) h = std::max(1LL, b.barHeight / std::max(1, s->rows));
-            else if (b.kind == BarcodeKind::Pdf417) h = b.rowHeight > 0 ? b.rowHeight : x * m.pdf417RowModules;
+            else if (b.kind == BarcodeKind::Pdf417) h = pdf417RowHeight(b, dpi, m);
             else h = x;
             rowHeights[static_cast<std::size_t>(r)] = h;
             height += h;
