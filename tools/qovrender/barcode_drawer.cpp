@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cmath>
 #include <memory>
+#include <vector>
 
 #include "text_codec.h"
 
@@ -110,6 +111,19 @@ Raster maxiCodePicture(zint_symbol* s, int dpi) {
             if (p[0] + p[1] + p[2] < 3 * 128) r.set(x, y);
         }
     return r;
+}
+
+// The UPC/EAN guard patterns' modules (start, centre, end), which descend
+// into the digits; none for a symbol of another width (an add-on).
+std::vector<int> guardModules(BarcodeKind k, int width) {
+    std::vector<std::pair<int, int>> ranges;
+    if ((k == BarcodeKind::Ean13 || k == BarcodeKind::UpcA) && width == 95) ranges = {{0, 3}, {45, 50}, {92, 95}};
+    else if (k == BarcodeKind::Ean8 && width == 67) ranges = {{0, 3}, {31, 36}, {64, 67}};
+    else if (k == BarcodeKind::UpcE && width == 51) ranges = {{0, 3}, {45, 51}};
+    std::vector<int> out;
+    for (const auto& r : ranges)
+        for (int c = r.first; c < r.second; ++c) out.push_back(c);
+    return out;
 }
 
 long long pdf417RowHeight(const BarcodeElement& b, int dpi, const ModelMetrics& m) {
@@ -319,6 +333,11 @@ bool drawBarcode(const BarcodeElement& b, int dpi, const ModelMetrics& m, GlyphD
         Raster all(width, symbol.height() + static_cast<int>(b.humanReadable == 2 ? 0 : band));
         all.blit(symbol, (width - symbol.width()) / 2, 0);
         const long long bandTop = b.humanReadable == 2 ? b.guard : b.guard + b.barHeight;
+        if (b.descender > 0) {
+            for (int c : guardModules(b.kind, s->width)) {
+                if (moduleSet(s, 0, c)) all.fillRect((width - symbol.width()) / 2 + c * b.module, bandTop, b.module, b.descender);
+            }
+        }
         Orientation o;
         o.originX = (width - textWidth) / 2;
         o.originY = bandTop + band * 85 / 100;

@@ -249,6 +249,7 @@ struct Layout {
                 return;
             }
             b.barHeight = std::min<long long>(bars, m.maxBarHeightDots);
+            if (upcEan && b.humanReadable == 1 && ctx.setup.upcDescenders) b.descender = std::min(band, mils(m.upcDescenderMils));
         }
         add(std::move(b));
     }

@@ -55,6 +55,7 @@ struct ModelMetrics {
     int maxModuleDots = 100;          // Xn above this is out of range
     int maxBarHeightDots = 20000;
     int moduleGridDpi = 60;           // Xn and XR count dots of this grid; XnD and XRD printer dots
+    int upcDescenderMils = 50;        // UPC/EAN guard bars reach this far into the digits (UPC DESCENDERS;1)
     int guardBandMils = 100;          // blank band above and below the bars, inside H
     int minBarMils = 100;             // bars left after the guard bands and the readable line
     int twoDModuleGridDots = 1;       // a 2-D symbol's module without X: this many grid dots

@@ -235,3 +235,27 @@ TEST(BarcodeDecode, Pdf417ShapeFollowsRowsColumnsHeightWidthOrAspect) {
     EXPECT_LT(flat, plain);
     EXPECT_LT(plain, square);
 }
+
+TEST(BarcodeDecode, UpcEanGuardBarsDescendIntoTheDigitsUnlessConfiguredOff) {
+    const std::string bars = form("U", {"SCALE;DOT;203;203", "BARCODE", "EAN13;100;100", "*590123412345*", "STOP"});
+    const auto with = render("~PAPER;SIZE 4000,4000\r\n" + bars);
+    const auto without = render("~PAPER;SIZE 4000,4000\r\n~CONFIG\r\nUPC DESCENDERS;0\r\nEND\r\n" + bars);
+    ASSERT_EQ(with.labels.size(), 1u);
+    ASSERT_EQ(without.labels.size(), 1u);
+    // H13 by default: 264 dots, guard 20 + bars 204 + digits 20 + guard 20.
+    // The start guard (modules 0 and 2, 3 dots each) reaches 0.05 inch (10
+    // dots) into the digits' band; the module between stays white.
+    const int barsEnd = 100 + 20 + 204;
+    const auto& w = with.labels[0].picture;
+    const auto& o = without.labels[0].picture;
+    for (int y = barsEnd; y < barsEnd + 10; ++y) {
+        EXPECT_TRUE(w.get(101, y)) << y;
+        EXPECT_FALSE(w.get(104, y)) << y;
+        EXPECT_TRUE(w.get(107, y)) << y;
+        EXPECT_FALSE(o.get(101, y)) << y;
+    }
+    EXPECT_FALSE(w.get(101, barsEnd + 10));
+    EXPECT_TRUE(o.get(101, barsEnd - 1));
+    EXPECT_EQ(decode(w).at(0), "5901234123457");
+    EXPECT_EQ(decode(o).at(0), "5901234123457");
+}
