@@ -4,10 +4,16 @@
 Each job is rendered on its own with qovpreview (pictures, sizes, the texts
 it draws, its notes), its barcodes are decoded back with zxing-cpp, and the
 same bytes go to a fresh qovemu over TCP (replies, labels and errors from its
-status report). Prints one PASS or the differences per job, then
+status report). The expected words are also read back from the pictures with
+tesseract, each picture turned back by the text's rotation, so that a word
+drawn turned the wrong way, too small or clipped is caught; where a word gives
+`at` (its run's baseline row and start column and its capital height, in
+inches on the label) the word read back must stand there at that size. Prints one PASS or the differences per job, then
 "N passed, N failed"; exits 1 when any job fails.
 """
 import argparse
+import csv
+import io
 import json
 import os
 import re
@@ -18,9 +24,14 @@ import tempfile
 import time
 
 import zxingcpp
-from PIL import Image
+from PIL import Image, ImageOps
 
 FAULT_WORDS = ("not understood", "unknown", "skipped", "ignored")
+OCR_BORDER = 20
+# How far a word read back may stand from where the job puts it, in inches,
+# and how far its capitals' height may differ (a share of the height).
+PLACE_TOLERANCE = 0.03
+CAP_TOLERANCE = 0.2
 
 
 def norm(text):
@@ -85,6 +96,76 @@ def candidates(image):
     yield clean
     for left, top in ((0, 0), (w // 2, 0), (0, h // 2), (w // 2, h // 2), (w // 4, h // 4)):
         yield image.crop((left, top, left + w // 2 + w // 8, top + h // 2 + h // 8))
+
+
+def ocr(png, rotation):
+    # The picture turned clockwise by the text's counter-clockwise rotation,
+    # so the text stands upright; words with their boxes (in the turned
+    # picture, without the white border added for the OCR) and their line.
+    image = Image.open(png).convert("L")
+    if rotation:
+        image = image.rotate(-rotation, expand=True, fillcolor=255)
+    image = ImageOps.expand(image, OCR_BORDER, fill=255)
+    buf = io.BytesIO()
+    image.save(buf, "PNG")
+    env = dict(os.environ, OMP_THREAD_LIMIT="1")
+    run = subprocess.run(["tesseract", "stdin", "stdout", "--psm", "11", "tsv"], input=buf.getvalue(),
+                         capture_output=True, timeout=60, env=env)
+    words = []
+    for row in csv.DictReader(io.StringIO(run.stdout.decode("utf-8", "replace")), delimiter="\t", quoting=csv.QUOTE_NONE):
+        if row.get("level") == "5" and (row.get("text") or "").strip():
+            words.append({"text": row["text"], "line": (row["block_num"], row["par_num"], row["line_num"]),
+                          "left": int(row["left"]) - OCR_BORDER, "top": int(row["top"]) - OCR_BORDER,
+                          "height": int(row["height"])})
+    return words
+
+
+def turned(x, y, w, h, rotation):
+    # Where a dot of the label lies once the picture is turned as in ocr().
+    return {0: (x, y), 90: (h - 1 - y, x), 180: (w - 1 - x, h - 1 - y), 270: (y, w - 1 - x)}[rotation]
+
+
+def close_enough(want, got):
+    # OCR slips a character now and then: one edit in eight characters,
+    # only for words long enough that a wrong word cannot pass.
+    if len(want) < 6 or abs(len(want) - len(got)) > len(want) // 8:
+        return False
+    row = list(range(len(got) + 1))
+    for i, a in enumerate(want, 1):
+        prev, row[0] = row[0], i
+        for j, b in enumerate(got, 1):
+            prev, row[j] = row[j], min(row[j] + 1, row[j - 1] + 1, prev + (a != b))
+    return row[-1] <= len(want) // 8
+
+
+def check_read_back(t, label, words, dpi):
+    # The word on one line read back, and when `at` is given, its place and size.
+    want = norm(t["word"])
+    lines = {}
+    for w in words:
+        lines.setdefault(w["line"], []).append(w)
+    if not any(want in "".join(norm(w["text"]) for w in ws) for ws in lines.values()) and \
+            not any(close_enough(want, norm(w["text"])) for w in words):
+        return "text %r (turned %d) not read back from picture %d" % (t["word"], t["rotation"], t["label"])
+    at = t.get("at")
+    if not at:
+        return None
+    token = next((w for w in words if want in norm(w["text"]) or close_enough(want, norm(w["text"]))), None)
+    if token is None:
+        return "text %r read back only across several words; its place is not checked" % t["word"]
+    x, y = turned(round(at["col"] * dpi), round(at["row"] * dpi), label["w"], label["h"], t["rotation"])
+    bottom = token["top"] + token["height"]
+    problems = []
+    if abs(bottom - y) > PLACE_TOLERANCE * dpi:
+        problems.append("its baseline %.3f in from where the job puts it" % ((bottom - y) / dpi))
+    if at.get("start", True) and abs(token["left"] - x) > PLACE_TOLERANCE * dpi:
+        problems.append("it starts %.3f in from where the job puts it" % ((token["left"] - x) / dpi))
+    cap = at["cap"] * dpi
+    if abs(token["height"] - cap) > CAP_TOLERANCE * cap:
+        problems.append("its capitals are %.3f in tall, expected %.3f" % (token["height"] / dpi, at["cap"]))
+    if problems:
+        return "text %r on picture %d: %s" % (t["word"], t["label"], "; ".join(problems))
+    return None
 
 
 def note_matches(note, entry):
@@ -176,6 +257,17 @@ def check(job, jobs_dir, build, work):
         runs = labels[i]["texts"] if i < len(labels) else []
         if not any(rot == t["rotation"] and norm(t["word"]) in norm(text) for rot, text in runs):
             problems.append("text %r (turned %d) not drawn on picture %d" % (t["word"], t["rotation"], t["label"]))
+    read_back = {}
+    for t in job.get("texts", []):
+        i = t["label"] - 1
+        if i >= len(labels):
+            continue
+        key = (i, t["rotation"])
+        if key not in read_back:
+            read_back[key] = ocr(labels[i]["png"], t["rotation"])
+        problem = check_read_back(t, labels[i], read_back[key], job["dpi"])
+        if problem:
+            problems.append(problem)
     expected = job.get("notes_expected", [])
     allowed = job.get("notes_allowed", [])
     for e in expected:

@@ -6,7 +6,6 @@
 // the previous renderer too, side by side.
 #include <benchmark/benchmark.h>
 
-#include <chrono>
 #include <cstdlib>
 #include <fstream>
 #include <sstream>
@@ -14,6 +13,7 @@
 #include <vector>
 
 #include "png_io.h"
+#include "render_vs_encode.h"
 #include "renderer.h"
 
 namespace {
@@ -49,8 +49,6 @@ struct Sink {
     }
 };
 
-using Clock = std::chrono::steady_clock;
-
 void renderVsEncode(benchmark::State& state, const std::string& input) {
     Sink sink;
     qovrender::Renderer renderer(qovrender::RenderOptions(), std::ref(sink), nullptr);
@@ -59,23 +57,7 @@ void renderVsEncode(benchmark::State& state, const std::string& input) {
         state.SkipWithError("the input prints no label");
         return;
     }
-    double whole = 0, encode = 0;
-    for (auto _ : state) {
-        const auto t0 = Clock::now();
-        renderer.feed(input);
-        const auto t1 = Clock::now();
-        std::vector<std::uint8_t> png;
-        std::string error;
-        qovrender::encodePng(sink.last, 203, png, error);
-        benchmark::DoNotOptimize(png.data());
-        const auto t2 = Clock::now();
-        whole += std::chrono::duration<double, std::milli>(t1 - t0).count();
-        encode += std::chrono::duration<double, std::milli>(t2 - t1).count();
-    }
-    const double n = static_cast<double>(state.iterations());
-    state.counters["render_encode_ms"] = whole / n;
-    state.counters["encode_ms"] = encode / n;
-    state.counters["ratio"] = encode > 0 ? whole / encode : 0;
+    bench::renderVsEncode(state, renderer, input, sink.last);
 }
 
 void BM_DemoLabel(benchmark::State& state) { renderVsEncode(state, kDemo); }

@@ -4,11 +4,11 @@
 // 1 to 1,000 labels (goal: flat).
 #include <benchmark/benchmark.h>
 
-#include <chrono>
 #include <string>
 #include <vector>
 
 #include "png_io.h"
+#include "render_vs_encode.h"
 #include "renderer.h"
 
 namespace {
@@ -39,8 +39,6 @@ struct Sink {
     }
 };
 
-using Clock = std::chrono::steady_clock;
-
 // Render and encode, then encode the same picture alone, in each iteration:
 // both figures and their ratio come from one run.
 void BM_DemoLabelRenderEncodeVsEncode(benchmark::State& state) {
@@ -48,23 +46,7 @@ void BM_DemoLabelRenderEncodeVsEncode(benchmark::State& state) {
     sink.keep = true;
     qovrender::Renderer renderer(qovrender::RenderOptions(), std::ref(sink), nullptr);
     renderer.feed(kDemoForm + kExecute);  // fonts loaded, glyphs cached: a printer that is running
-    double whole = 0, encode = 0;
-    for (auto _ : state) {
-        const auto t0 = Clock::now();
-        renderer.feed(kDemoForm + kExecute);
-        const auto t1 = Clock::now();
-        std::vector<std::uint8_t> png;
-        std::string error;
-        qovrender::encodePng(sink.last, 203, png, error);
-        benchmark::DoNotOptimize(png.data());
-        const auto t2 = Clock::now();
-        whole += std::chrono::duration<double, std::milli>(t1 - t0).count();
-        encode += std::chrono::duration<double, std::milli>(t2 - t1).count();
-    }
-    const double n = static_cast<double>(state.iterations());
-    state.counters["render_encode_ms"] = whole / n;
-    state.counters["encode_ms"] = encode / n;
-    state.counters["ratio"] = encode > 0 ? whole / encode : 0;
+    bench::renderVsEncode(state, renderer, kDemoForm + kExecute, sink.last);
     state.counters["png_bytes"] = static_cast<double>(sink.png.size());
 }
 BENCHMARK(BM_DemoLabelRenderEncodeVsEncode)->Unit(benchmark::kMillisecond);

@@ -11,7 +11,7 @@ job="${QOV_BENCH_JOB:-$(pwd)/tests/jobs/01-driver-shipping-pcx-logo.txt}"
 # The earlier tree and its build are kept for the next run.
 tmp="/tmp/qov-bench-$(git rev-parse --short "$base")"
 [ -f "$tmp/CMakeLists.txt" ] || { mkdir -p "$tmp" && git archive "$base" | tar -x -C "$tmp"; }
-cp bench/render/bench_jobs.cpp "$tmp/bench/render/"
+cp bench/render/bench_jobs.cpp bench/render/render_vs_encode.h "$tmp/bench/render/"
 grep -q bench_jobs "$tmp/cmake/linux.cmake" || cat >> "$tmp/cmake/linux.cmake" <<'CMAKE'
 if(TARGET qovrender AND TARGET benchmark::benchmark)
   add_executable(bench_jobs bench/render/bench_jobs.cpp)

@@ -476,7 +476,18 @@ void FormReader::barcodeHeader(const std::string& text) {
             if (n) note("QR option " + o + " ignored");
         } else if (twoD && numberAfter(o, "R", n)) b.rows = static_cast<int>(n);
         else if (twoD && numberAfter(o, "C", n)) b.cols = static_cast<int>(n);
-        else if (twoD && (numberAfter(o, "W", n) || startsWith(o, "ASPECT"))) note("PDF417 option " + o + " ignored");
+        else if (b.keyword == "PDF417" && numberAfter(o, "W", n) && n > 0) b.width = n / 10.0;
+        else if (b.keyword == "PDF417" && startsWith(o, "ASPECT")) {
+            const auto hw = splitFields(o.substr(6), ':');
+            long long h = 0, w = 0;
+            if (hw.size() == 2 && readInt(hw[0], h) && readInt(hw[1], w) && h > 0 && w > 0 && h < 100 && w < 100) {
+                b.aspectHeight = static_cast<int>(h);
+                b.aspectWidth = static_cast<int>(w);
+            } else {
+                note("PDF417 " + shown(o) + " not understood; ignored");
+            }
+        }
+        else if (twoD && (numberAfter(o, "W", n) || startsWith(o, "ASPECT"))) note("option " + shown(o) + " has no use for " + b.keyword);
         else if (o[0] == 'Y' || o[0] == 'T' || o[0] == 'E' || o[0] == 'M') note("option " + shown(o) + " has no use for " + b.keyword);
         else note("barcode option " + shown(o) + " not understood; ignored", true);
     }
@@ -516,19 +527,20 @@ void FormReader::rule(const std::string& text) {
     bool swapped = false;
     switch (block_) {
     case Block::Horz:
-        r.kind = RuleKind::Horz;
-        row(f[1], r.r1);
-        col(f[2], r.c1);
-        col(f[3], r.c2);
-        r.r2 = r.r1;
+    case Block::Vert: {
+        // LT;at;from;to: HORZ lies on a row across two columns, VERT on a
+        // column across two rows.
+        const bool horz = block_ == Block::Horz;
+        const auto at = horz ? &FormReader::row : &FormReader::col;
+        const auto along = horz ? &FormReader::col : &FormReader::row;
+        r.kind = horz ? RuleKind::Horz : RuleKind::Vert;
+        double& pos = horz ? r.r1 : r.c1;
+        (this->*at)(f[1], pos);
+        (this->*along)(f[2], horz ? r.c1 : r.r1);
+        (this->*along)(f[3], horz ? r.c2 : r.r2);
+        (horz ? r.r2 : r.c2) = pos;
         break;
-    case Block::Vert:
-        r.kind = RuleKind::Vert;
-        col(f[1], r.c1);
-        row(f[2], r.r1);
-        row(f[3], r.r2);
-        r.c2 = r.c1;
-        break;
+    }
     default:
         r.kind = block_ == Block::Box      ? RuleKind::Box
                  : block_ == Block::Corner ? RuleKind::Corner

@@ -78,6 +78,8 @@ struct BarcodeElement {
     double height = -1;            // inches, the whole symbol; -1 default
     Size rowHeight;                // PDF417 Y
     int ecc = -1, model = -1, mask = -1, rows = 0, cols = 0, mode = -1;
+    double width = -1;             // inches, PDF417 W; -1 none
+    int aspectHeight = 0, aspectWidth = 0;  // PDF417 ASPECTh:w; 0 none
     int field = 0, fieldLength = 0;
     int readable = -1;             // -1 none given, 0 below (B), 1 above (A), 2 suppressed (S)
     char readableFont = 0;

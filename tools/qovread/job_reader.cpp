@@ -1,6 +1,7 @@
 #include "job_reader.h"
 
 #include <algorithm>
+#include <cmath>
 #include <cctype>
 #include <cstdlib>
 
@@ -799,16 +800,32 @@ void JobReader::textLine(const std::string& raw) {
         if (raw[i] == '\t') text.append(8 - text.size() % 8, ' ');
         else if (static_cast<unsigned char>(raw[i]) >= 0x20) text += raw[i];
     }
+    const double charAdvance = expandHe_ > 0 ? expandHe_ * 0.1 : charAdvance_;
+    // AUTO WRAP;1: the characters past the right edge go on to the next
+    // line, as many lines as they need; otherwise they are clipped.
+    const PrinterSetup& setup = memory_->setup;
+    const bool quarter = setup.rotate == 90 || setup.rotate == 270;
+    const double width = (quarter ? setup.paperLengthMils : setup.paperWidthMils) / 1000.0;
+    const std::size_t perLine = static_cast<std::size_t>(std::max(1.0, std::floor(width / charAdvance + 1e-9)));
+    std::size_t from = 0;
+    do {
+        const std::size_t n = setup.autoWrap ? perLine : std::string::npos;
+        pushTextLine(text.substr(from, n), charAdvance);
+        from = n == std::string::npos ? text.size() : from + n;
+    } while (from < text.size());
+}
+
+void JobReader::pushTextLine(std::string text, double charAdvance) {
     if (page_.lines.size() >= limits_.maxPageLines) flushTextPage();
     const double advance = expandVe_ > 0 ? expandVe_ * lineAdvance_ : lineAdvance_;
     const double baseline = nextBaseline_ < 0 || page_.lines.empty() ? advance : nextBaseline_;
     if (!page_.lines.empty() && baseline > pageLength() + 1e-9) flushTextPage();
     TextLine l;
     l.line = line_;
-    l.bytes = text;
+    l.bytes = std::move(text);
     l.baseline = page_.lines.empty() ? advance : baseline;
     l.cellHeight = expandVe_ > 0 ? expandVe_ * 0.1 : 0.1;
-    l.advance = expandHe_ > 0 ? expandHe_ * 0.1 : charAdvance_;
+    l.advance = charAdvance;
     if (page_.lines.empty()) {
         page_.line = line_;
         page_.font = textFont_;

@@ -92,6 +92,7 @@ private:
     void storeLogo();
     void paperStatement(const std::string& rest);
     void textLine(const std::string& text);
+    void pushTextLine(std::string text, double charAdvance);
     void flushTextPage();
     void resetText();
     double pageLength() const;

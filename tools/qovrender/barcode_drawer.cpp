@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cmath>
 #include <memory>
+#include <vector>
 
 #include "text_codec.h"
 
@@ -112,6 +113,63 @@ Raster maxiCodePicture(zint_symbol* s, int dpi) {
     return r;
 }
 
+// The UPC/EAN guard patterns' modules (start, centre, end), which descend
+// into the digits; none for a symbol of another width (an add-on).
+std::vector<int> guardModules(BarcodeKind k, int width) {
+    std::vector<std::pair<int, int>> ranges;
+    if ((k == BarcodeKind::Ean13 || k == BarcodeKind::UpcA) && width == 95) ranges = {{0, 3}, {45, 50}, {92, 95}};
+    else if (k == BarcodeKind::Ean8 && width == 67) ranges = {{0, 3}, {31, 36}, {64, 67}};
+    else if (k == BarcodeKind::UpcE && width == 51) ranges = {{0, 3}, {45, 51}};
+    std::vector<int> out;
+    for (const auto& r : ranges)
+        for (int c = r.first; c < r.second; ++c) out.push_back(c);
+    return out;
+}
+
+long long pdf417RowHeight(const BarcodeElement& b, int dpi, const ModelMetrics& m) {
+    return b.rowHeight > 0 ? b.rowHeight : std::max(1L, std::lround(static_cast<double>(m.pdf417RowDots72) * dpi / 72));
+}
+
+// PDF417 without R or C: of the column counts 1 to 30, the one whose symbol
+// is tallest within H, or widest within W (the smallest when none fits), or
+// else whose height:width comes nearest the ASPECT ratio.
+int pdf417Columns(zint_symbol* s, const std::string& data, const BarcodeElement& b, long long rowHeight) {
+    int best = 0;
+    double bestScore = 0;
+    const double ratio = static_cast<double>(b.aspectHeight) / std::max(1, b.aspectWidth);
+    for (int c = 1; c <= 30; ++c) {
+        ZBarcode_Clear(s);
+        s->option_2 = c;
+        if (ZBarcode_Encode(s, reinterpret_cast<const unsigned char*>(data.data()), static_cast<int>(data.size())) >= ZINT_ERROR)
+            continue;
+        const double w = static_cast<double>(s->width) * b.module, h = static_cast<double>(s->rows) * rowHeight;
+        double score;
+        if (b.fitHeight > 0) score = h <= b.fitHeight ? b.fitHeight - h : 1e12 + h;
+        else if (b.fitWidth > 0) score = w <= b.fitWidth ? b.fitWidth - w : 1e12 + w;
+        else score = std::fabs(std::log(h / w / ratio));
+        if (best == 0 || score < bestScore) {
+            best = c;
+            bestScore = score;
+        }
+        if (s->rows <= 3) break;  // more columns only widen a symbol of the fewest rows
+    }
+    return best;
+}
+
+// The human-readable line as a text run in the element's font: capitals
+// 0.6 of the band, each character a standard cell or narrower, so that the
+// line fits the symbol's width.
+TextRun readableRun(const std::string& readable, const BarcodeElement& b, long long band, long long symbolWidth, int dpi,
+                    const ModelMetrics& m) {
+    TextRun run;
+    decodeUtf8(readable, run.text) || (run.text = decodeLegacy(readable, b.font.symset), true);
+    run.font = b.font;
+    run.cellH = std::max(1LL, band * 6 / 10);
+    const long long chars = std::max<long long>(1, static_cast<long long>(run.text.size()));
+    run.cellW = std::max(1LL, std::min<long long>(std::lround(m.cellWidthMils * dpi / 1000.0), symbolWidth / chars));
+    return run;
+}
+
 }  // namespace
 
 bool drawBarcode(const BarcodeElement& b, int dpi, const ModelMetrics& m, GlyphDrawer& glyphs, DrawnBarcode& out,
@@ -136,6 +194,8 @@ bool drawBarcode(const BarcodeElement& b, int dpi, const ModelMetrics& m, GlyphD
         break;
     case BarcodeKind::Pdf417:
         if (b.ecc >= 0) s->option_1 = std::min(b.ecc, 8);
+        if (b.cols > 0) s->option_2 = std::min(b.cols, 30);
+        if (b.rows > 0) s->option_3 = std::clamp(b.rows, 3, 90);
         break;
     case BarcodeKind::Aztec:
         // A percentage of error correction: the nearest of zint's four levels.
@@ -198,6 +258,10 @@ bool drawBarcode(const BarcodeElement& b, int dpi, const ModelMetrics& m, GlyphD
         error = "barcode data longer than 4096 bytes";
         return false;
     }
+    if (b.kind == BarcodeKind::Pdf417 && b.rows <= 0 && b.cols <= 0) {
+        s->option_2 = pdf417Columns(s, data, b, pdf417RowHeight(b, dpi, m));
+        ZBarcode_Clear(s);
+    }
     int rc = ZBarcode_Encode(s, reinterpret_cast<const unsigned char*>(data.data()), static_cast<int>(data.size()));
     if (rc >= ZINT_ERROR && b.kind == BarcodeKind::DataMatrix && s->option_2 != 0) {
         // The data does not fit the size asked for: the automatic size.
@@ -232,7 +296,7 @@ bool drawBarcode(const BarcodeElement& b, int dpi, const ModelMetrics& m, GlyphD
         for (int r = 0; r < s->rows; ++r) {
             long long h;
             if (linear) h = std::max(1LL, b.barHeight / std::max(1, s->rows));
-            else if (b.kind == BarcodeKind::Pdf417) h = b.rowHeight > 0 ? b.rowHeight : x * m.pdf417RowModules;
+            else if (b.kind == BarcodeKind::Pdf417) h = pdf417RowHeight(b, dpi, m);
             else h = x;
             rowHeights[static_cast<std::size_t>(r)] = h;
             height += h;
@@ -263,17 +327,17 @@ bool drawBarcode(const BarcodeElement& b, int dpi, const ModelMetrics& m, GlyphD
     if (linear && b.guard > 0) {
         // The readable line sits between the bars and the lower guard band
         // (or the upper one, above the bars).
-        TextRun run;
-        decodeUtf8(out.readable, run.text) || (run.text = decodeLegacy(out.readable, b.font.symset), true);
-        run.font = b.font;
-        run.cellH = std::max(1LL, band * 6 / 10);
-        const long long chars = std::max<long long>(1, static_cast<long long>(run.text.size()));
-        run.cellW = std::max(1LL, std::min<long long>(std::lround(m.cellWidthMils * dpi / 1000.0), symbol.width() / chars));
+        const TextRun run = readableRun(out.readable, b, band, symbol.width(), dpi, m);
         const long long textWidth = glyphs.width(run);
         const int width = static_cast<int>(std::max<long long>(symbol.width(), textWidth));
         Raster all(width, symbol.height() + static_cast<int>(b.humanReadable == 2 ? 0 : band));
         all.blit(symbol, (width - symbol.width()) / 2, 0);
         const long long bandTop = b.humanReadable == 2 ? b.guard : b.guard + b.barHeight;
+        if (b.descender > 0) {
+            for (int c : guardModules(b.kind, s->width)) {
+                if (moduleSet(s, 0, c)) all.fillRect((width - symbol.width()) / 2 + c * b.module, bandTop, b.module, b.descender);
+            }
+        }
         Orientation o;
         o.originX = (width - textWidth) / 2;
         o.originY = bandTop + band * 85 / 100;
@@ -282,12 +346,7 @@ bool drawBarcode(const BarcodeElement& b, int dpi, const ModelMetrics& m, GlyphD
         return true;
     }
     // The human-readable line in the element's font, centred in its band.
-    TextRun run;
-    decodeUtf8(out.readable, run.text) || (run.text = decodeLegacy(out.readable, b.font.symset), true);
-    run.font = b.font;
-    run.cellH = std::max(1LL, band * 6 / 10);
-    const long long chars = std::max<long long>(1, static_cast<long long>(run.text.size()));
-    run.cellW = std::max(1LL, std::min<long long>(std::lround(m.cellWidthMils * dpi / 1000.0), symbol.width() / chars));
+    const TextRun run = readableRun(out.readable, b, band, symbol.width(), dpi, m);
     const long long textWidth = glyphs.width(run);
     const int width = static_cast<int>(std::max<long long>(symbol.width(), textWidth));
     Raster all(width, static_cast<int>(symbol.height() + band));

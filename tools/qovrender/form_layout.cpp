@@ -232,6 +232,12 @@ struct Layout {
         b.mask = e.keyword == "MAXICODE" ? e.mode : e.mask;
         b.rows = e.rows;
         b.cols = e.cols;
+        if (b.kind == BarcodeKind::Pdf417) {
+            if (e.height > 0) b.fitHeight = dots(e.height);
+            else if (e.width > 0) b.fitWidth = dots(e.width);
+            b.aspectHeight = e.aspectHeight > 0 ? e.aspectHeight : m.pdf417AspectHeight;
+            b.aspectWidth = e.aspectWidth > 0 ? e.aspectWidth : m.pdf417AspectWidth;
+        }
         int readable = e.readable;
         if (readable < 0 && upcEan) readable = 0;
         b.humanReadable = readable == 0 ? 1 : readable == 1 ? 2 : 0;
@@ -245,6 +251,7 @@ struct Layout {
                 return;
             }
             b.barHeight = std::min<long long>(bars, m.maxBarHeightDots);
+            if (upcEan && b.humanReadable == 1 && ctx.setup.upcDescenders) b.descender = std::min(band, mils(m.upcDescenderMils));
         }
         add(std::move(b));
     }

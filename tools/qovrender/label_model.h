@@ -65,7 +65,12 @@ struct BarcodeElement {
     FontChoice font;
     long long guard = 0;          // dots of blank band above and below the bars (inside the box)
     bool checkDigit = false;      // Code 39 mod 43
+    long long descender = 0;      // UPC/EAN: dots the guard bars reach into the digits below
     int rows = 0, cols = 0;       // Data Matrix size or PDF417 rows/columns
+    // PDF417 without R or C: the shape fits the total height or width (dots),
+    // or else the height:width ratio.
+    long long fitHeight = 0, fitWidth = 0;
+    int aspectHeight = 1, aspectWidth = 2;
 };
 
 // An area whose dots are all inverted after everything else is drawn.

@@ -49,10 +49,13 @@ struct ModelMetrics {
     int barHeightMils = 900;          // 1D bars
     int upcaBarHeightMils = 1300;
     int humanReadableMils = 100;      // text band under (or above) the bars; the bars lose as much
-    int pdf417RowModules = 3;         // PDF417 row height in modules without Y
+    int pdf417RowDots72 = 2;          // PDF417 row height without Y, in 1/72 inch
+    int pdf417AspectHeight = 1;       // PDF417 height:width without R, C, H, W or ASPECT
+    int pdf417AspectWidth = 2;
     int maxModuleDots = 100;          // Xn above this is out of range
     int maxBarHeightDots = 20000;
     int moduleGridDpi = 60;           // Xn and XR count dots of this grid; XnD and XRD printer dots
+    int upcDescenderMils = 50;        // UPC/EAN guard bars reach this far into the digits (UPC DESCENDERS;1)
     int guardBandMils = 100;          // blank band above and below the bars, inside H
     int minBarMils = 100;             // bars left after the guard bands and the readable line
     int twoDModuleGridDots = 1;       // a 2-D symbol's module without X: this many grid dots

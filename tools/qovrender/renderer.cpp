@@ -72,7 +72,7 @@ const Raster* Renderer::logo(const std::string& name) {
     bool ok = false;
     if (l.kind == qovread::Logo::Kind::Dots) ok = decodeLogoRows(l.height, l.width, l.rows, options_.metrics, picture, remark);
     else if (l.kind == qovread::Logo::Kind::Pcx) ok = decodePcx(l.image, options_.metrics, picture, remark);
-    else remark = "TIFF images are not drawn";
+    else ok = decodeTiff(l.image, options_.metrics, picture, remark);
     if (!remark.empty()) note(l.line, "logo " + qovread::shown(name) + ": " + remark, false);
     if (memory_->pictures.size() >= options_.metrics.maxLogos) memory_->pictures.clear();
     auto& slot = memory_->pictures[name];

@@ -207,3 +207,23 @@ TEST(ReaderChunks, AnySplitGivesTheSameReading) {
         EXPECT_EQ(parts.reader.memory().logos.at("L")->image, std::string("\x0a\x05~RASTER\r\n", 11)) << chunk;
     }
 }
+
+TEST(ReaderTextPages, AutoWrapCarriesTextPastTheRightEdgeToTheNextLines) {
+    // 4-inch paper at 10 cpi: 40 characters a line.
+    const std::string longLine = std::string(40, 'A') + std::string(40, 'B') + "CCCCC";
+    const Read wrapped("~CONFIG\r\nAUTO WRAP;1\r\nEND\r\n" + longLine + "\r\nNEXT\r\n");
+    ASSERT_EQ(wrapped.sink.pages.size(), 1u);
+    const auto& w = wrapped.sink.pages[0].lines;
+    ASSERT_EQ(w.size(), 4u);
+    EXPECT_EQ(w[0].bytes, std::string(40, 'A'));
+    EXPECT_EQ(w[1].bytes, std::string(40, 'B'));
+    EXPECT_EQ(w[2].bytes, "CCCCC");
+    EXPECT_EQ(w[3].bytes, "NEXT");
+    for (int i = 0; i < 4; ++i) EXPECT_NEAR(w[i].baseline, (i + 1) / 6.0, 1e-9) << i;
+    // AUTO WRAP;0 (the default): one line, clipped when drawn.
+    const Read clipped("~CONFIG\r\nAUTO WRAP;0\r\nEND\r\n" + longLine + "\r\nNEXT\r\n");
+    ASSERT_EQ(clipped.sink.pages.size(), 1u);
+    ASSERT_EQ(clipped.sink.pages[0].lines.size(), 2u);
+    EXPECT_EQ(clipped.sink.pages[0].lines[0].bytes, longLine);
+    EXPECT_NEAR(clipped.sink.pages[0].lines[1].baseline, 2 / 6.0, 1e-9);
+}

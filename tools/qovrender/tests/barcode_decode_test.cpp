@@ -208,3 +208,54 @@ TEST(BarcodeDecode, MaxiCodeModeFromTOrM) {
     EXPECT_NE(mode5t.labels.at(0).picture, mode4.labels.at(0).picture);
     EXPECT_EQ(decode(mode5t.labels[0].picture).at(0), c.data);
 }
+
+TEST(BarcodeDecode, Pdf417ShapeFollowsRowsColumnsHeightWidthOrAspect) {
+    const Case c{"PDF417", "PDF417 shape 0123456789 ABCDEFGHIJ 0123456789 abcdefghij", ""};
+    auto shape = [&](const char* options) {
+        const auto out = render(barcodeLabel(c, "", options));
+        EXPECT_EQ(decode(out.labels.at(0).picture).at(0), c.data) << options;
+        return inkBox(out.labels[0].picture);
+    };
+    // C4: 17 modules per column plus 69 of start, stop and row indicators,
+    // 1/60 inch each (3 dots). R10: ten rows of 2/72 inch (6 dots).
+    EXPECT_EQ(shape("C4;").width(), (17 * 4 + 69) * 3);
+    EXPECT_EQ(shape("R10;").height(), 10 * 6);
+    EXPECT_EQ(shape("YD4;R10;").height(), 10 * 4);
+    // H5 and W20 (tenths of an inch): the largest shape within them.
+    const auto low = shape("H5;"), narrow = shape("W20;");
+    EXPECT_LE(low.height(), 102);
+    EXPECT_GT(low.height(), 102 - 40);
+    EXPECT_LE(narrow.width(), 406);
+    EXPECT_GT(narrow.width(), 406 - 17 * 3);
+    // Without them the height:width ratio follows ASPECT, 1:2 by default.
+    auto ratio = [](const qovtest::Box& b) { return static_cast<double>(b.height()) / b.width(); };
+    const double plain = ratio(shape("")), square = ratio(shape("ASPECT1:1;")), flat = ratio(shape("ASPECT1:4;"));
+    EXPECT_NEAR(plain, 0.5, 0.2);
+    EXPECT_NEAR(square, 1.0, 0.35);
+    EXPECT_LT(flat, plain);
+    EXPECT_LT(plain, square);
+}
+
+TEST(BarcodeDecode, UpcEanGuardBarsDescendIntoTheDigitsUnlessConfiguredOff) {
+    const std::string bars = form("U", {"SCALE;DOT;203;203", "BARCODE", "EAN13;100;100", "*590123412345*", "STOP"});
+    const auto with = render("~PAPER;SIZE 4000,4000\r\n" + bars);
+    const auto without = render("~PAPER;SIZE 4000,4000\r\n~CONFIG\r\nUPC DESCENDERS;0\r\nEND\r\n" + bars);
+    ASSERT_EQ(with.labels.size(), 1u);
+    ASSERT_EQ(without.labels.size(), 1u);
+    // H13 by default: 264 dots, guard 20 + bars 204 + digits 20 + guard 20.
+    // The start guard (modules 0 and 2, 3 dots each) reaches 0.05 inch (10
+    // dots) into the digits' band; the module between stays white.
+    const int barsEnd = 100 + 20 + 204;
+    const auto& w = with.labels[0].picture;
+    const auto& o = without.labels[0].picture;
+    for (int y = barsEnd; y < barsEnd + 10; ++y) {
+        EXPECT_TRUE(w.get(101, y)) << y;
+        EXPECT_FALSE(w.get(104, y)) << y;
+        EXPECT_TRUE(w.get(107, y)) << y;
+        EXPECT_FALSE(o.get(101, y)) << y;
+    }
+    EXPECT_FALSE(w.get(101, barsEnd + 10));
+    EXPECT_TRUE(o.get(101, barsEnd - 1));
+    EXPECT_EQ(decode(w).at(0), "5901234123457");
+    EXPECT_EQ(decode(o).at(0), "5901234123457");
+}

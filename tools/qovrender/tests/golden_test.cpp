@@ -26,7 +26,7 @@ std::vector<std::string> everyElement() {
             "HORZ", "2;185;20;780", "STOP",
             "VERT", "2;400;195;390", "STOP",
             "DIAG", "1;200;20;390;380", "STOP",
-            "BARCODE", "C128B;X2;H6;200;415", "*QOV-000123*", "PDF", "STOP",
+            "BARCODE", "C128B;X1;H6;200;415", "*QOV-1*", "PDF", "STOP",
             "BARCODE", "QRCODE;CW;X2;200;725", "*https://example.invalid/q*", "STOP",
             "LOGO", "350;700;STAR", "STOP",
             "ALPHA", "CW;330;440;1;1;*CW*", "STOP",

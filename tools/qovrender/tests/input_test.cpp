@@ -130,3 +130,18 @@ TEST(Input, HugeSymbolsAndHugeTextsStayBounded) {
     EXPECT_GT(text.labels[0].picture.inkCount(), 0);
     EXPECT_TRUE(render(form("T", {"ALPHA", "1;1;140;1;*W*", "STOP"})).noted("text size above 139"));
 }
+
+TEST(Input, HdupAndVdupAreNotedAndTheElementsAfterThemDrawOnce) {
+    const std::vector<std::string> plain = {"SCALE;DOT;203;203", "ALPHA", "50;20;1;1;*ONCE*", "STOP",
+                                            "BOX", "2;80;20;150;300", "STOP"};
+    std::vector<std::string> dup = plain;
+    dup.insert(dup.begin() + 1, "HDUP;3;200");
+    dup.insert(dup.begin() + 5, "VDUP;2;80");
+    const auto once = qovtest::render(qovtest::form("D", plain));
+    const auto out = qovtest::render(qovtest::form("D", dup));
+    ASSERT_EQ(out.labels.size(), 1u);
+    EXPECT_TRUE(out.noted("HDUP and VDUP are not drawn"));
+    EXPECT_EQ(out.notes.size(), 2u);
+    EXPECT_EQ(out.labels[0].picture, once.labels.at(0).picture);
+    EXPECT_GT(once.labels[0].picture.inkCount(), 0);
+}

@@ -1,6 +1,12 @@
 // Logos: row definitions one dot per printer dot, PCX downloads (1, 8 and
-// 24 bits) framed by ~RASTEREND, placement by the LOGO element, and caps.
+// 24 bits) and TIFF files framed by ~RASTEREND, placement by the LOGO element, and caps.
 #include <gtest/gtest.h>
+#include <tiffio.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <fstream>
+#include <sstream>
 
 #include "logo_decode.h"
 #include "test_support.h"
@@ -144,4 +150,87 @@ TEST(Logo, SizesAndCountsAreCapped) {
                             203, 0, options);
     EXPECT_TRUE(out.noted("logo C refused"));
     EXPECT_FALSE(out.noted("logo A refused"));  // replacing a stored name is fine
+}
+
+namespace {
+
+// A 1-bit TIFF written by libtiff into memory, by way of a temporary file.
+std::string tiffFile(int w, int h, uint16_t compression, uint16_t photometric, uint16_t bits = 1) {
+    char path[] = "/tmp/qovrender-tiff-XXXXXX";
+    const int fd = mkstemp(path);
+    if (fd < 0) return std::string();
+    close(fd);
+    TIFF* t = TIFFOpen(path, "w");
+    if (!t) return std::string();
+    TIFFSetField(t, TIFFTAG_IMAGEWIDTH, w);
+    TIFFSetField(t, TIFFTAG_IMAGELENGTH, h);
+    TIFFSetField(t, TIFFTAG_BITSPERSAMPLE, bits);
+    TIFFSetField(t, TIFFTAG_SAMPLESPERPIXEL, 1);
+    TIFFSetField(t, TIFFTAG_COMPRESSION, compression);
+    TIFFSetField(t, TIFFTAG_PHOTOMETRIC, photometric);
+    TIFFSetField(t, TIFFTAG_ROWSPERSTRIP, 4);
+    std::vector<unsigned char> line(static_cast<std::size_t>((w * bits + 7) / 8));
+    for (int y = 0; y < h; ++y) {
+        std::fill(line.begin(), line.end(), 0);
+        for (int x = 0; x < w; ++x) {
+            const bool ink = checker(x, y);
+            const bool one = photometric == PHOTOMETRIC_MINISWHITE ? ink : !ink;
+            if (bits == 1 && one) line[static_cast<std::size_t>(x / 8)] |= static_cast<unsigned char>(0x80 >> (x % 8));
+            if (bits == 8) line[static_cast<std::size_t>(x)] = one ? 0xFF : 0;
+        }
+        TIFFWriteScanline(t, line.data(), static_cast<uint32_t>(y), 0);
+    }
+    TIFFClose(t);
+    std::ifstream in(path, std::ios::binary);
+    std::ostringstream s;
+    s << in.rdbuf();
+    std::remove(path);
+    return s.str();
+}
+
+}  // namespace
+
+TEST(Logo, TiffDownloadsUncompressedOrPackBitsDrawTheirDots) {
+    for (uint16_t c : {COMPRESSION_NONE, COMPRESSION_PACKBITS}) {
+        for (uint16_t p : {PHOTOMETRIC_MINISWHITE, PHOTOMETRIC_MINISBLACK}) {
+            SCOPED_TRACE(std::to_string(c) + "/" + std::to_string(p));
+            const std::string file = tiffFile(37, 21, c, p);
+            ASSERT_FALSE(file.empty());
+            const auto out = render("~LOGO;PIC;TIFF\r\n" + file + "~RASTEREND\r\nEND\r\n" +
+                                        form("P", {"SCALE;DOT;203;203", "LOGO", "10;20;PIC", "STOP"}),
+                                    203, 5);
+            ASSERT_EQ(out.labels.size(), 1u);
+            EXPECT_TRUE(out.notes.empty()) << out.notes[0].text;
+            const auto& r = out.labels[0].picture;
+            long long expected = 0;
+            for (int y = 0; y < 21; ++y)
+                for (int x = 0; x < 37; ++x) {
+                    expected += checker(x, y) ? 1 : 0;
+                    ASSERT_EQ(r.get(20 + x, 10 + y), checker(x, y)) << x << "," << y;
+                }
+            EXPECT_EQ(r.inkCount(), expected);
+        }
+    }
+}
+
+TEST(Logo, TiffThatIsNotBlackAndWhiteOrTooLargeOrBrokenIsNotedAndNotDrawn) {
+    qovrender::ModelMetrics m;
+    qovrender::Raster r;
+    std::string err;
+    EXPECT_FALSE(qovrender::decodeTiff(tiffFile(8, 8, COMPRESSION_NONE, PHOTOMETRIC_MINISBLACK, 8), m, r, err));
+    EXPECT_NE(err.find("black and white only"), std::string::npos) << err;
+    EXPECT_FALSE(qovrender::decodeTiff(tiffFile(8, 8, COMPRESSION_LZW, PHOTOMETRIC_MINISWHITE), m, r, err));
+    EXPECT_NE(err.find("compression 5"), std::string::npos) << err;
+    m.maxLogoDots = 36 * 21;
+    EXPECT_FALSE(qovrender::decodeTiff(tiffFile(37, 21, COMPRESSION_NONE, PHOTOMETRIC_MINISWHITE), m, r, err));
+    EXPECT_NE(err.find("37 x 21 out of range"), std::string::npos) << err;
+    // Cut short (libtiff writes the directory after the strips): refused.
+    std::string cut = tiffFile(37, 21, COMPRESSION_NONE, PHOTOMETRIC_MINISWHITE);
+    cut.resize(cut.size() / 2);
+    EXPECT_FALSE(qovrender::decodeTiff(cut, qovrender::ModelMetrics(), r, err));
+    EXPECT_NE(err.find("TIFF file not readable"), std::string::npos) << err;
+    // Not a TIFF at all, through the whole renderer: noted, nothing stored.
+    const auto out = render(std::string("~LOGO;T;TIFF\r\nII*\0garbage~RASTEREND\r\nEND\r\n", 42) + form("P", {"LOGO", "0;0;T", "STOP"}));
+    EXPECT_TRUE(out.noted("logo T: TIFF file not readable"));
+    EXPECT_TRUE(out.noted("logo T is not stored"));
 }
