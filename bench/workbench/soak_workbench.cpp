@@ -8,7 +8,7 @@
 // Usage: soak_workbench [--printers N] [--labels N] [--processes N]
 //                       [--keep N] [--paper WxL] [--poll-ms N] [--emulator PATH]
 // Defaults: 8 printers, 100000 labels, 4 processes (each sends to
-// printers/processes printers, at most 5), --keep 500, paper 2000x1000,
+// printers/processes printers, at most 5), --keep 1000, paper 2000x1000,
 // a gallery poll every 50 ms. Exit status 0 when nothing was lost, doubled
 // or out of order, the counters match, and memory stayed within 10 %.
 #include <signal.h>
@@ -41,7 +41,7 @@ struct Options {
     long printers = 8;
     long labels = 100000;
     long processes = 4;
-    long keep = 500;
+    long keep = 1000;
     long pollMs = 50;
     std::string paper = "2000x1000";
     std::string emulator;
@@ -180,19 +180,26 @@ int main(int argc, char** argv) {
     api.set_read_timeout(10, 0);
     std::vector<Follow> follow(static_cast<std::size_t>(o.printers));
     long seenAll = 0, baseRss = -1, maxRss = 0, running = static_cast<long>(senders.size()), refused = 0;
-    long baseAt = 0;
+    long baseAt = 0, httpFailures = 0;
     auto lastProgress = Clock::now();
-    while (seenAll < total && Clock::now() - lastProgress < std::chrono::seconds(60)) {
+    long unseenAll = 0;
+    while (seenAll + unseenAll < total && Clock::now() - lastProgress < std::chrono::seconds(60)) {
         for (long p = 0; p < o.printers; ++p) {
             Follow& f = follow[static_cast<std::size_t>(p)];
             const std::string path =
                 "/printers/" + printerName(p) + "/labels?since=" + std::to_string(f.lastId);
             auto r = api.Get(path.c_str());
-            if (!r || r->status != 200) continue;
+            if (!r || r->status != 200) {
+                ++httpFailures;
+                continue;
+            }
             const json labels = json::parse(r->body, nullptr, false)["labels"];
             for (auto it = labels.rbegin(); it != labels.rend(); ++it) {  // oldest first
                 const std::uint64_t id = (*it)["id"];
-                if (id != f.lastId + 1) f.unseen += static_cast<long>(id - f.lastId - 1);  // dropped before we looked
+                if (id != f.lastId + 1) {  // dropped before we looked
+                    f.unseen += static_cast<long>(id - f.lastId - 1);
+                    unseenAll += static_cast<long>(id - f.lastId - 1);
+                }
                 f.lastId = id;
                 const std::string text = (*it)["texts"].empty() ? "" : (*it)["texts"][0].get<std::string>();
                 const std::string prefix = "P" + std::to_string(p) + " N";
@@ -256,8 +263,9 @@ int main(int argc, char** argv) {
                 o.printers, static_cast<long>(senders.size()), total, perPrinter, seconds, total / seconds);
     std::printf("seen in the galleries %ld; lost %ld, doubled or out of order %ld, dropped before seen %ld\n",
                 seenAll, lost, doubled, unseen);
-    std::printf("printers whose counter differs %ld, whose newest gallery id differs %ld; sends refused %ld\n",
-                counterMismatch, galleryMismatch, refused);
+    std::printf("printers whose counter differs %ld, whose newest gallery id differs %ld; sends refused %ld; "
+                "gallery reads failed %ld\n",
+                counterMismatch, galleryMismatch, refused, httpFailures);
     std::printf("qovemu VmRSS: %ld kB after %ld labels, at most %ld kB later, %ld kB at the end (%+.1f %%)\n",
                 baseRss, baseAt, maxRss, endRss, growth);
     const bool ok = lost == 0 && doubled == 0 && unseen == 0 && counterMismatch == 0 && galleryMismatch == 0 &&
