@@ -8,13 +8,14 @@
 // Usage: soak_workbench [--printers N] [--labels N] [--processes N]
 //                       [--keep N] [--paper WxL] [--poll-ms N] [--emulator PATH]
 // Defaults: 8 printers, 100000 labels, 4 processes (each sends to
-// printers/processes printers, at most 5), --keep 500, paper 2000x1000,
+// printers/processes printers, at most 5), --keep 1000, paper 2000x1000,
 // a gallery poll every 50 ms. Exit status 0 when nothing was lost, doubled
 // or out of order, the counters match, and memory stayed within 10 %.
 #include <signal.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <chrono>
 #include <cstdint>
 #include <cstdio>
@@ -41,7 +42,7 @@ struct Options {
     long printers = 8;
     long labels = 100000;
     long processes = 4;
-    long keep = 500;
+    long keep = 1000;
     long pollMs = 50;
     std::string paper = "2000x1000";
     std::string emulator;
@@ -176,47 +177,65 @@ int main(int argc, char** argv) {
         senders.push_back(child);
     }
 
-    httplib::Client api("127.0.0.1", httpPort);
-    api.set_read_timeout(10, 0);
+    // One follower thread per printer, so that a slow answer for one
+    // printer does not leave the others' galleries unread.
     std::vector<Follow> follow(static_cast<std::size_t>(o.printers));
-    long seenAll = 0, baseRss = -1, maxRss = 0, running = static_cast<long>(senders.size()), refused = 0;
-    long baseAt = 0;
-    auto lastProgress = Clock::now();
-    while (seenAll < total && Clock::now() - lastProgress < std::chrono::seconds(60)) {
-        for (long p = 0; p < o.printers; ++p) {
+    std::atomic<long> seenAll{0}, unseenAll{0}, httpFailures{0};
+    std::atomic<long long> lastProgressMs{0};
+    std::atomic<bool> stop{false};
+    const auto msNow = [&] {
+        return std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - started).count();
+    };
+    std::vector<std::thread> followers;
+    for (long p = 0; p < o.printers; ++p) {
+        followers.emplace_back([&, p] {
+            httplib::Client api("127.0.0.1", httpPort);
+            api.set_read_timeout(10, 0);
             Follow& f = follow[static_cast<std::size_t>(p)];
-            const std::string path =
-                "/printers/" + printerName(p) + "/labels?since=" + std::to_string(f.lastId);
-            auto r = api.Get(path.c_str());
-            if (!r || r->status != 200) continue;
-            const json labels = json::parse(r->body, nullptr, false)["labels"];
-            for (auto it = labels.rbegin(); it != labels.rend(); ++it) {  // oldest first
-                const std::uint64_t id = (*it)["id"];
-                if (id != f.lastId + 1) f.unseen += static_cast<long>(id - f.lastId - 1);  // dropped before we looked
-                f.lastId = id;
-                const std::string text = (*it)["texts"].empty() ? "" : (*it)["texts"][0].get<std::string>();
-                const std::string prefix = "P" + std::to_string(p) + " N";
-                const long seq = text.compare(0, prefix.size(), prefix) == 0
-                                     ? std::strtol(text.c_str() + prefix.size(), nullptr, 10) : -1;
-                ++f.seen;
-                ++seenAll;
-                lastProgress = Clock::now();
-                if (seq == f.expected) {
-                    ++f.expected;
-                } else if (seq > f.expected && f.unseen == 0) {
-                    f.lost += seq - f.expected;
-                    f.expected = seq + 1;
-                } else if (seq > f.expected) {
-                    f.expected = seq + 1;  // the gap is explained by labels dropped unseen
-                } else {
-                    ++f.doubled;  // a number seen before (or none at all)
+            const std::string prefix = "P" + std::to_string(p) + " N";
+            while (!stop && f.expected <= perPrinter && f.lastId < static_cast<std::uint64_t>(perPrinter)) {
+                const std::string path = "/printers/" + printerName(p) + "/labels?since=" + std::to_string(f.lastId);
+                auto r = api.Get(path.c_str());
+                if (!r || r->status != 200) {
+                    ++httpFailures;
+                    std::this_thread::sleep_for(std::chrono::milliseconds(o.pollMs));
+                    continue;
                 }
+                const json labels = json::parse(r->body, nullptr, false)["labels"];
+                for (auto it = labels.rbegin(); it != labels.rend(); ++it) {  // oldest first
+                    const std::uint64_t id = (*it)["id"];
+                    if (id != f.lastId + 1) {  // dropped before we looked
+                        f.unseen += static_cast<long>(id - f.lastId - 1);
+                        unseenAll += static_cast<long>(id - f.lastId - 1);
+                    }
+                    f.lastId = id;
+                    const std::string text = (*it)["texts"].empty() ? "" : (*it)["texts"][0].get<std::string>();
+                    const long seq = text.compare(0, prefix.size(), prefix) == 0
+                                         ? std::strtol(text.c_str() + prefix.size(), nullptr, 10) : -1;
+                    ++f.seen;
+                    ++seenAll;
+                    lastProgressMs = msNow();
+                    if (seq == f.expected) {
+                        ++f.expected;
+                    } else if (seq > f.expected && f.unseen == 0) {
+                        f.lost += seq - f.expected;
+                        f.expected = seq + 1;
+                    } else if (seq > f.expected) {
+                        f.expected = seq + 1;  // the gap is explained by labels dropped unseen
+                    } else {
+                        ++f.doubled;  // a number seen before (or none at all)
+                    }
+                }
+                std::this_thread::sleep_for(std::chrono::milliseconds(o.pollMs));
             }
-        }
+        });
+    }
+    long baseRss = -1, maxRss = 0, refused = 0, baseAt = 0;
+    while (seenAll + unseenAll < total && msNow() - lastProgressMs < 60000) {
         const long rss = rssKb(emu);
-        if (baseRss < 0 && seenAll >= 10000) {
+        if (baseRss < 0 && seenAll + unseenAll >= 10000) {
             baseRss = rss;
-            baseAt = seenAll;
+            baseAt = seenAll + unseenAll;
         }
         if (baseRss >= 0) maxRss = std::max(maxRss, rss);
         for (auto& s : senders) {
@@ -224,11 +243,14 @@ int main(int argc, char** argv) {
             if (s > 0 && waitpid(s, &status, WNOHANG) == s) {
                 refused += WIFEXITED(status) ? WEXITSTATUS(status) : 1000;
                 s = -1;
-                --running;
             }
         }
         std::this_thread::sleep_for(std::chrono::milliseconds(o.pollMs));
     }
+    stop = true;
+    for (auto& t : followers) t.join();
+    httplib::Client api("127.0.0.1", httpPort);
+    api.set_read_timeout(10, 0);
     for (auto& s : senders) {
         int status = 0;
         if (s > 0 && waitpid(s, &status, 0) == s) refused += WIFEXITED(status) ? WEXITSTATUS(status) : 1000;
@@ -255,9 +277,10 @@ int main(int argc, char** argv) {
     std::printf("printers %ld, processes %ld, labels sent %ld (%ld per printer) in %.1f s: %.0f labels/s\n",
                 o.printers, static_cast<long>(senders.size()), total, perPrinter, seconds, total / seconds);
     std::printf("seen in the galleries %ld; lost %ld, doubled or out of order %ld, dropped before seen %ld\n",
-                seenAll, lost, doubled, unseen);
-    std::printf("printers whose counter differs %ld, whose newest gallery id differs %ld; sends refused %ld\n",
-                counterMismatch, galleryMismatch, refused);
+                seenAll.load(), lost, doubled, unseen);
+    std::printf("printers whose counter differs %ld, whose newest gallery id differs %ld; sends refused %ld; "
+                "gallery reads failed %ld\n",
+                counterMismatch, galleryMismatch, refused, httpFailures.load());
     std::printf("qovemu VmRSS: %ld kB after %ld labels, at most %ld kB later, %ld kB at the end (%+.1f %%)\n",
                 baseRss, baseAt, maxRss, endRss, growth);
     const bool ok = lost == 0 && doubled == 0 && unseen == 0 && counterMismatch == 0 && galleryMismatch == 0 &&

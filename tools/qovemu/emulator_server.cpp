@@ -237,12 +237,7 @@ bool EmulatorServer::readFrom(Connection& c) {
                 c.dropNoted = true;
             }
         }
-        std::string answer;
-        {
-            std::lock_guard<std::mutex> hold(mutex_);
-            answer = takeIn(c, buffer, size);
-        }
-        queueAnswer(c, answer);
+        queueAnswer(c, takeIn(c, buffer, size));
         if (!writeTo(c)) return false;
     }
     return true;
@@ -258,16 +253,14 @@ void EmulatorServer::queueAnswer(Connection& c, const std::string& answer) {
 }
 
 bool EmulatorServer::resume(Connection& c) {
-    std::string answer;
     {
         std::lock_guard<std::mutex> hold(mutex_);
         if (printer_.faults().any() && waitingFull()) return true;
-        c.held = false;
-        const std::string rest = std::move(c.unread);
-        c.unread.clear();
-        answer = takeIn(c, rest.data(), rest.size());
     }
-    queueAnswer(c, answer);
+    c.held = false;
+    const std::string rest = std::move(c.unread);
+    c.unread.clear();
+    queueAnswer(c, takeIn(c, rest.data(), rest.size()));
     return writeTo(c);
 }
 
@@ -279,6 +272,9 @@ std::string EmulatorServer::takeIn(Connection& c, const char* data, std::size_t 
     std::string answer;
     std::size_t start = 0;
     while (start < size) {
+        // Locked a line at a time, so that the HTTP side gets in between
+        // the labels of a long burst.
+        std::lock_guard<std::mutex> hold(mutex_);
         const std::size_t pictures = waiting_.size();
         const std::uint64_t counted = printer_.labelsWaiting();
         std::size_t end = start;

@@ -122,7 +122,7 @@ private:
     void printed(Connection& c, const std::string& prefix, const qovrender::PrintedLabel& label);
     // Takes in received bytes a line at a time; stops (keeping the rest in
     // c.unread and holding the connection) once a fault's waiting labels are
-    // full. Returns the answers. Under mutex_.
+    // full. Returns the answers. Takes mutex_ itself.
     std::string takeIn(Connection& c, const char* data, std::size_t size);
     bool resume(Connection& c);  // takes in c.unread once room is back; false: the peer failed
     bool waitingFull() const;      // under mutex_
