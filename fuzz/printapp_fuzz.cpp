@@ -139,10 +139,15 @@ void rasterPages(const std::uint8_t* data, std::size_t size, const qovprint::Str
     cups_page_header2_t h;
     for (int pages = 0; pages < 1 && cupsRasterReadHeader2(r, &h); ++pages) {
         Page p;
+        // Found here: the colour space is whatever 32 bits the stream holds;
+        // read as the enum (as the application's start of page compares it)
+        // a value past the enum's range is undefined. Taken as a number here.
+        unsigned space = 0;
+        std::memcpy(&space, &h.cupsColorSpace, sizeof space);
         // The kinds the job's start of page takes; others are refused there.
-        if (h.cupsBitsPerPixel == 1 && h.cupsColorSpace == CUPS_CSPACE_K)
+        if (h.cupsBitsPerPixel == 1 && space == CUPS_CSPACE_K)
             p.input = PagePicture::Input::Black1;
-        else if (h.cupsBitsPerPixel == 8 && (h.cupsColorSpace == CUPS_CSPACE_SW || h.cupsColorSpace == CUPS_CSPACE_W))
+        else if (h.cupsBitsPerPixel == 8 && (space == CUPS_CSPACE_SW || space == CUPS_CSPACE_W))
             p.input = PagePicture::Input::Grey8;
         else
             continue;
