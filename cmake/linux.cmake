@@ -114,6 +114,7 @@ if(QOV_TESTS)
     tests/unit/reading_chunks_test.cpp
     tests/unit/reading_network_test.cpp
     tests/unit/reading_queries_test.cpp
+    tests/unit/reading_read_limit_test.cpp
     tests/unit/reading_search_test.cpp
     tests/unit/reading_serial_test.cpp
     tests/unit/reading_spooler_test.cpp

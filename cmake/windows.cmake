@@ -78,6 +78,7 @@ if(QOV_WINE_TESTS)
     tests/wine/network_delivery_test.cpp
     tests/wine/network_test.cpp
     tests/wine/ports_test.cpp
+    tests/wine/reopen_test.cpp
     tests/wine/spooler_test.cpp)
   target_include_directories(wine_tests PRIVATE include tests/wine ${CMAKE_BINARY_DIR}/wine)
   # The example's own source, its main renamed, linked through the import

@@ -100,9 +100,10 @@
  * | `openethernet_async` | 5 s |
  * | a network send | every byte is written; gives up (result 0) after 30 s in which the printer accepted no byte, or when the connection fails |
  * | a USB write on a handle opened for overlapped I/O, a COM write | until the system completes it (no time-out of the library's own) |
- * | `QOVA_Read` | per request 5,000 ms (USB, COM); a network read ends once 5 whole calendar seconds have passed (within about 7 s) |
+ * | `QOVA_Read` | 5,000 ms of waiting for the whole read (USB, COM), besides the fixed pauses around each request; a request on a handle without overlapped I/O that blocks longer ends the read when it returns; a network read ends once 5 whole calendar seconds have passed (within about 7 s) |
  * | `QOVA_Read_withTimeout` | the caller's limits; see its description |
  * | the USB chunk readers | their fixed pause plus 5,000 ms |
+ * | `USB_ClearBuffer`, `Serial_ClearBuffer` | until the printer is quiet, at most 128 requests (65,536 bytes) |
  * | `ethernetprintercodepage`, `usbprintercodepage` | 5 s, plus the pauses |
  * | message boxes (Windows) | until the user closes the box |
  *
@@ -733,9 +734,11 @@ QOVLIB_API int sendBinaryDataNoCRLF(const char* data, int length);
  * @return The reply, `"Time Out\r\n"`, `"-1"` or `""` (see @ref read_text).
  *         The text belongs to the library: a reply copy stays valid for 15
  *         more replies, the fixed texts for ever. Do not modify or free it.
- * @note A USB read ends at the terminator, at the first request that stays
- *       pending for its 5,000 ms or brings nothing for as long, or after
- *       65,536 bytes. A network read ends within about 7 s (5 whole
+ * @note A USB or COM read ends at the terminator, at the first request that
+ *       stays pending for its wait, after 65,536 bytes, or once it has
+ *       waited 5,000 ms in all, counted from its start (chunks that keep
+ *       coming do not renew it; the pauses around each request do not
+ *       count). A network read ends within about 7 s (5 whole
  *       calendar seconds, and a receive on a socket of `openethernet` waits
  *       up to 1 s).
  * @par On Linux
@@ -751,7 +754,10 @@ QOVLIB_API const char* QOVA_Read(const char* terminator);
  * @param terminator  Text that ends the answer. NULL counts as empty.
  * @param waitTimeout Milliseconds to wait for one pending request (COM and
  *                    USB opened for overlapped I/O; a USB handle without
- *                    overlapped I/O always waits 5,000 ms). For a network
+ *                    overlapped I/O always waits 5,000 ms). It is also the
+ *                    whole read's limit on USB and COM (at least 1,000 ms),
+ *                    counted from the start without the pauses; the
+ *                    request waits shrink to what is left of it. For a network
  *                    connection the whole read ends after waitTimeout / 1000
  *                    whole seconds (integer division; 1 when that is 0).
  *                    A negative value means the default 5,000 ms; values
@@ -779,8 +785,8 @@ QOVLIB_API const char* QOVA_Read_withTimeout(const char* terminator, int waitTim
  * overlapped I/O it reads and drops at most one chunk of 512 bytes. On a
  * handle opened for overlapped I/O it drains: a 300 ms pause, a request, a
  * 300 ms pause, up to 300 ms of waiting, repeated until a request stays
- * pending or brings nothing (at least 900 ms, 600 ms more per chunk). The
- * reply text of `QOVA_Read` may be changed.
+ * pending or brings nothing (at least 900 ms, 600 ms more per chunk), 128
+ * requests at most. The reply text of `QOVA_Read` may be changed.
  *
  * @note On Linux, a silent printer on a handle without overlapped I/O ends
  *       the call after about 5 s.
@@ -793,7 +799,9 @@ QOVLIB_API void USB_ClearBuffer(void);
  *        nobody has read.
  *
  * Reads and drops 512-byte chunks until a request brings nothing or stays
- * pending for 1,000 ms.
+ * pending for 1,000 ms, 128 requests at most. When the read event cannot be
+ * created it tries again every 50 ms for 3 s, then returns 1 with the input
+ * as it was.
  *
  * @retval 1 Cleared.
  * @retval 0 The current connection is not a COM port (returns at once).

@@ -293,3 +293,60 @@ aseed("endless-executes", small + b"~EXECUTE;T;1\r\n" * 40, accept=3)
 aseed("page-copies", rform("P", ["PAGE;1;1"], "~EXECUTE;P;999999"), index=b"7", present=4)
 aseed("no-end", b'~CREATE;F;X\r\nALPHA\r\n1;1;0;0;"x\r\nSTOP\r\n', accept=3)
 aseed("rotate-90", b"~PAPER;ROTATE 90\r\n" + small, paper=b"3000x2000", present=2, accept=6)
+
+# ---- printapp: pages of the printer application -----------------------------
+# byte 0: 0 PWG raster, 1 PNG, 2 lines given directly; strip rows limit (2),
+# strip text limit / 64 - 1 (2); then the stream.
+import zlib
+
+
+def raster_header(width, height, bits, space, dpi=203):
+    """A page header (1,796 bytes, big-endian as PWG raster has it)."""
+    h = bytearray(1796)
+    h[0:9] = b"PwgRaster"
+    def put(offset, value):
+        h[offset:offset + 4] = struct.pack(">I", value)
+    put(276, dpi); put(280, dpi)                  # HWResolution
+    put(372, width); put(376, height)             # cupsWidth, cupsHeight
+    put(384, bits); put(388, bits)                # bits per colour, per pixel
+    put(392, (width * bits + 7) // 8)             # cupsBytesPerLine
+    put(400, space)                               # cupsColorSpace
+    put(420, 1)                                   # cupsNumColors
+    return bytes(h)
+
+
+def pwg_lines(lines):
+    """Each line compressed as PWG raster does: a line repeat byte, then runs;
+    here every byte a run of one."""
+    return b"".join(b"\x00" + b"".join(b"\x00" + bytes([c]) for c in line) for line in lines)
+
+
+def png_grey(width, height, depth, rows):
+    def chunk(kind, data):
+        return struct.pack(">I", len(data)) + kind + data + struct.pack(">I", zlib.crc32(kind + data) & 0xFFFFFFFF)
+    raw = b"".join(b"\x00" + row for row in rows)
+    return (b"\x89PNG\r\n\x1a\n" + chunk(b"IHDR", struct.pack(">IIBBBBB", width, height, depth, 0, 0, 0, 0)) +
+            chunk(b"IDAT", zlib.compress(raw)) + chunk(b"IEND", b""))
+
+
+LIMITS = struct.pack("<HH", 251, 8191)          # 252 rows, 512 KiB: the application's own
+SMALL = struct.pack("<HH", 2, 0)                # 3 rows, 64 bytes: many strips
+black = [bytes([0xF0, 0x0F]), bytes(2), bytes([0xFF, 0xFF]), bytes([0x81, 0x80])]
+write("printapp", "pwg-black", b"\x00" + LIMITS + b"RaS2" + raster_header(13, 4, 1, 3) + pwg_lines(black))
+write("printapp", "pwg-black-strips", b"\x00" + SMALL + b"RaS2" + raster_header(13, 4, 1, 3) + pwg_lines(black * 3))
+grey = [bytes([0, 128, 255, 40, 200, 8, 247, 100, 0, 0]), bytes([255] * 10), bytes(range(0, 250, 25))]
+write("printapp", "pwg-grey", b"\x00" + LIMITS + b"RaS2" + raster_header(10, 3, 8, 18) + pwg_lines(grey))
+write("printapp", "pwg-grey-w", b"\x00" + LIMITS + b"RaS2" + raster_header(10, 3, 8, 0) + pwg_lines(grey))
+write("printapp", "pwg-header-only", b"\x00" + LIMITS + b"RaS2" + raster_header(600, 900, 8, 18))
+write("printapp", "png-grey8", b"\x01" + LIMITS + png_grey(10, 3, 8, grey))
+write("printapp", "png-grey1", b"\x01" + LIMITS + png_grey(16, 2, 1, [b"\xf0\x0f", b"\xaa\x55"]))
+write("printapp", "direct-black", b"\x02" + SMALL + struct.pack("<hhB", 13, 4, 0) + b"".join(black))
+write("printapp", "direct-grey", b"\x02" + LIMITS + struct.pack("<hhB", 10, 3, 1) + b"".join(grey))
+write("printapp", "direct-empty", b"\x02" + LIMITS + struct.pack("<hhB", 0, -3, 1))
+
+# ---- replies: printers found by the long runs -------------------------------
+# 2 KB every 42 s without the terminator on a USB handle without overlapped
+# I/O: the read must end at its wait, not when the buffer is full.
+write("replies", "trickle-usb-sync", script(1, [reply(b"A" * 2047, 42000)] * 20, [call(0, END)]))
+write("replies", "trickle-usb-overlapped", script(0, [reply(b"B" * 512, 4900)] * 20, [call(1, END, 5000)]))
+write("replies", "trickle-com", script(2, [reply(b"C" * 512, 4000)] * 20, [call(0, END)]))

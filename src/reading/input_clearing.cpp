@@ -14,8 +14,19 @@ namespace qov {
 
 namespace {
 
+// A printer that never stops sending (or a wait that keeps failing) would
+// keep a drain going for ever: each drain issues at most as many requests
+// as the receive buffer holds chunks, far more than any reply a printer
+// keeps waiting.
+constexpr std::size_t kMostDrainRequests = kReceiveBufferSize / kReadChunkSize;
+
+// How long the serial clearing retries a read event that cannot be made,
+// as the serial read does, with a pause between tries.
+constexpr std::int64_t kEventRetrySeconds = 3;
+constexpr std::uint32_t kEventRetryPauseMs = 50;
+
 // Drains an overlapped USB handle until a request stays pending for 300 ms
-// or completes with nothing.
+// or completes with nothing, or it has issued the most requests a drain may.
 void drainOverlappedUsb(Handle h) {
     auto& rs = receiveState();
     zeroReceiveBuffer();
@@ -23,7 +34,7 @@ void drainOverlappedUsb(Handle h) {
     os().sleep(50);
     if (!renewReadEvent()) return;
 
-    for (;;) {
+    for (std::size_t requests = 0; requests < kMostDrainRequests; ++requests) {
         os().sleep(300);
         ReadRequest request = issueRead(h, rs.usbChunk, kReadChunkSize, rs.readOverlapped);
         os().sleep(300);
@@ -51,10 +62,14 @@ char clearSerialInput() {
     const auto& c = connection();
     if (c.serialFlag == 0) return 0;
     const Handle port = c.current.handle;
+    const std::int64_t start = os().calendarSeconds();
     while (!renewReadEvent()) {
+        // Nothing can be read without the event: the input stays as it is.
+        if (os().calendarSeconds() - start >= kEventRetrySeconds) return 1;
+        os().sleep(kEventRetryPauseMs);
     }
     std::memset(rs.serialChunk, 0, sizeof rs.serialChunk);
-    for (;;) {
+    for (std::size_t requests = 0; requests < kMostDrainRequests; ++requests) {
         ReadRequest request = issueRead(port, rs.serialChunk, kReadChunkSize, rs.readOverlapped);
         std::uint32_t count = request.count;
         if (!request.completed &&
@@ -68,6 +83,7 @@ char clearSerialInput() {
             return 1;
         }
     }
+    return 1;
 }
 
 }  // namespace
@@ -81,7 +97,7 @@ void USB_ClearBuffer(void) {
             if (!c.current.overlappedUsbFlag) {
                 // The empty terminator matches after the first request: one
                 // chunk at most is read and dropped.
-                qov::usbReadJudge(c.current.handle, "", 300);
+                qov::usbReadJudge(c.current.handle, "", 300, 300);
                 return true;
             }
             qov::drainOverlappedUsb(c.current.handle);

@@ -53,7 +53,9 @@ const char* readReply(const char* terminator, const ReadTimings& usbAsync,
                 if (passed(start, usbLimit)) return kFailedText;
             }
         } else {
-            while (!usbReadJudge(c.current.handle, terminator, kUsbWaitMs)) {
+            // Each request waits the fixed USB wait; the whole read is
+            // limited by the caller's wait (QOVA_Read's is 5,000 ms).
+            while (!usbReadJudge(c.current.handle, terminator, kUsbWaitMs, usbAsync.wait)) {
                 if (passed(start, usbLimit)) return kFailedText;
             }
         }

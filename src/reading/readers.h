@@ -18,15 +18,18 @@ namespace qov {
 constexpr std::uint32_t kUsbWaitMs = 5000;
 
 // Synchronous-USB reader on a caller's handle; on a time-out the reply
-// text is left as it was.
-bool usbReadJudge(Handle h, const char* terminator, std::uint32_t waitMs);
+// text is left as it was. `waitMs` is the wait for one pending request,
+// `limitMs` the whole read's (read_limit.h).
+bool usbReadJudge(Handle h, const char* terminator, std::uint32_t waitMs, std::uint32_t limitMs);
 
-// Overlapped-USB reader, with the read event of the receive state.
+// Overlapped-USB reader, with the read event of the receive state; the
+// wait of one request is also the whole read's limit (read_limit.h).
 bool usbReadUntilTextAsync(Handle h, const char* terminator, std::uint32_t waitMs,
                            std::uint32_t delayBefore, std::uint32_t delayAfter);
 
 // Serial reader on the connection's device handle; a read that brings
-// nothing ends the read with "Time Out\r\n".
+// nothing ends the read with "Time Out\r\n", and so does the whole read's
+// limit, the wait of one request (read_limit.h).
 bool comportReadUntilText(const char* terminator, std::uint32_t waitMs,
                           std::uint32_t delayBefore, std::uint32_t delayAfter);
 

@@ -2,6 +2,7 @@
 #include <cstring>
 
 #include "connections/connection_record.h"
+#include "reading/read_limit.h"
 #include "reading/read_request.h"
 #include "reading/readers.h"
 #include "reading/receive_state.h"
@@ -16,14 +17,19 @@ bool comportReadUntilText(const char* terminator, std::uint32_t waitMs,
     const bool haveEvent = renewReadEvent();
     std::memset(rs.serialChunk, 0, sizeof rs.serialChunk);
     if (!haveEvent) return false;
+    // A port whose read time-outs end each request keeps a line that sends
+    // now and then busy; so would an overlapped request that a chunk
+    // completes just before its wait runs out.
+    ReadLimit limit(waitMs);
 
     for (;;) {
-        os().sleep(delayBefore);
+        limit.pace(delayBefore);
         ReadRequest request = issueRead(port, rs.serialChunk, kReadChunkSize, rs.readOverlapped);
-        os().sleep(delayAfter);
+        limit.pace(delayAfter);
         std::uint32_t count = request.count;
         if (!request.completed &&
-            awaitRead(port, rs.readOverlapped, request, waitMs, &count) == WaitOutcome::TimedOut) {
+            awaitRead(port, rs.readOverlapped, request, limit.requestWait(waitMs), &count) ==
+                WaitOutcome::TimedOut) {
             rs.replyText = kTimeOutText;
             return true;
         }
@@ -42,6 +48,10 @@ bool comportReadUntilText(const char* terminator, std::uint32_t waitMs,
             return true;
         case SearchResult::NotFound:
             break;
+        }
+        if (limit.reached()) {
+            rs.replyText = kTimeOutText;
+            return true;
         }
         std::memset(rs.serialChunk, 0, sizeof rs.serialChunk);
     }

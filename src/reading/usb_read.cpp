@@ -5,6 +5,7 @@
 
 #include "export_guard.h"
 #include "qovlib.h"
+#include "reading/read_limit.h"
 #include "reading/read_request.h"
 #include "reading/readers.h"
 #include "reading/receive_state.h"
@@ -51,7 +52,7 @@ private:
 };
 }  // namespace
 
-bool usbReadJudge(Handle h, const char* terminator, std::uint32_t waitMs) {
+bool usbReadJudge(Handle h, const char* terminator, std::uint32_t waitMs, std::uint32_t limitMs) {
     auto& rs = receiveState();
     zeroReceiveBuffer();
     rs.usbCount = 0;
@@ -63,6 +64,9 @@ bool usbReadJudge(Handle h, const char* terminator, std::uint32_t waitMs) {
     ov.event = event.get();
 
     QuietWatch quiet(waitMs);
+    // A request on a handle without overlapped I/O completes within the
+    // call however long it takes; the limit is then checked after it.
+    const ReadLimit limit(limitMs);
 
     for (;;) {
         const std::int64_t issuedAt = os().calendarSeconds();
@@ -82,7 +86,7 @@ bool usbReadJudge(Handle h, const char* terminator, std::uint32_t waitMs) {
         case SearchResult::NotFound:
             break;
         }
-        if (quiet.quietTooLong(count, issuedAt, true)) return true;
+        if (quiet.quietTooLong(count, issuedAt, true) || limit.reached()) return true;
         std::memset(rs.usbChunk, 0, sizeof rs.usbChunk);
     }
 }
@@ -97,18 +101,20 @@ bool usbReadUntilTextAsync(Handle h, const char* terminator, std::uint32_t waitM
     std::memset(rs.usbChunk, 0, sizeof rs.usbChunk);
     if (!haveEvent) return false;
     QuietWatch quiet(waitMs);
+    ReadLimit limit(waitMs);
 
     // The caller's delays already space the requests out.
     const bool paced = delayBefore != 0 || delayAfter != 0;
 
     for (;;) {
         const std::int64_t issuedAt = os().calendarSeconds();
-        os().sleep(delayBefore);
+        limit.pace(delayBefore);
         ReadRequest request = issueRead(h, rs.usbChunk, kReadChunkSize, rs.readOverlapped);
-        os().sleep(delayAfter);
+        limit.pace(delayAfter);
         std::uint32_t count = request.count;
         if (!request.completed &&
-            (awaitRead(h, rs.readOverlapped, request, waitMs, &count) == WaitOutcome::TimedOut ||
+            (awaitRead(h, rs.readOverlapped, request, limit.requestWait(waitMs), &count) ==
+                 WaitOutcome::TimedOut ||
              !request.pending)) {
             rs.replyText = kTimeOutText;
             return true;
@@ -122,7 +128,7 @@ bool usbReadUntilTextAsync(Handle h, const char* terminator, std::uint32_t waitM
         case SearchResult::NotFound:
             break;
         }
-        if (quiet.quietTooLong(count, issuedAt, !paced)) {
+        if (quiet.quietTooLong(count, issuedAt, !paced) || limit.reached()) {
             rs.replyText = kTimeOutText;
             return true;
         }
@@ -135,13 +141,14 @@ bool usbReadUntilTextAsync(Handle h, const char* terminator, std::uint32_t waitM
 bool UsbRead_judge(void* handle, char* terminator) {
     return qov::noThrow(false, [&] {
         qov::CallerHandle h(handle);
-        return qov::usbReadJudge(h.get(), terminator, qov::kUsbWaitMs);
+        return qov::usbReadJudge(h.get(), terminator, qov::kUsbWaitMs, qov::kUsbWaitMs);
     });
 }
 
 bool UsbRead_judge(void* handle, char* terminator, int waitTimeout) {
     return qov::noThrow(false, [&] {
         qov::CallerHandle h(handle);
-        return qov::usbReadJudge(h.get(), terminator, qov::waitMs(waitTimeout));
+        const std::uint32_t wait = qov::waitMs(waitTimeout);
+        return qov::usbReadJudge(h.get(), terminator, wait, wait);
     });
 }

@@ -192,10 +192,10 @@ TEST(ReadingInputClearing, SerialDrainEndsOnARequestThatBringsNothing) {
 TEST(ReadingInputClearing, SerialDrainOnOverlappedPortWaitsOneSecond) {
     SimScope sim;
     useCom(sim.os(), {}, true);
-    sim->failNextEvents = 2;  // tried again until the read event exists
+    sim->failNextEvents = 2;  // tried again, 50 ms apart, until the read event exists
     EXPECT_EQ(Serial_ClearBuffer(), 1);
     EXPECT_EQ(sim->countCalls("CreateEvent failed"), 2);
-    EXPECT_EQ(sim->nowMs(), 1000u);
+    EXPECT_EQ(sim->nowMs(), 2 * 50u + 1000u);
     EXPECT_EQ(sim->countCalls("CancelIo COM1"), 1);
 }
 
