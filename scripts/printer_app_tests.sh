@@ -411,6 +411,14 @@ bad_input() {
   local e="$work/emu-bad" id st rss
   start_qovemu "$e" || { fail "bad input: qovemu starts"; return; }
   "$qp" add -d bad -v "socket://127.0.0.1:$emu_port" -m qovlib_203dpi >/dev/null || { fail "bad input: add"; return; }
+  # A header whose lines are shorter than its width (a fuzzing find: each line
+  # used to be read past its end).
+  tail -c +6 fuzz/corpus/printapp/finding-short-raster-line >"$work/short-lines.pwg"
+  id="$(submit_ipp bad "$work/short-lines.pwg" image/pwg-raster)"
+  st="$( [ -n "$id" ] && wait_job_end bad "$id" 30)"
+  [ -z "$id" ] || [ "$st" = aborted ] && pass "a PWG raster whose lines are shorter than its width fails (job ${id:-refused} $st)" ||
+    fail "short-line PWG raster: job $id $st"
+
   /usr/bin/python3 -c "
 from PIL import Image
 Image.new('1', (20000, 20000), 1).save('$work/huge.png')"

@@ -111,14 +111,26 @@ bool startPage(pappl_job_t* job, pappl_pr_options_t* options, pappl_device_t*, u
     const auto& h = options->header;
     papplLogJob(job, PAPPL_LOGLEVEL_DEBUG, "Page raster: %ux%u, %u bits, colour space %d, %u bytes a line.", h.cupsWidth,
                 h.cupsHeight, h.cupsBitsPerPixel, h.cupsColorSpace, h.cupsBytesPerLine);
+    // The stream may hold any number as its colour space: read it as one.
+    unsigned space = 0;
+    static_assert(sizeof space == sizeof h.cupsColorSpace, "colour space is one word");
+    std::memcpy(&space, &h.cupsColorSpace, sizeof space);
     PagePicture::Input input;
-    if (h.cupsBitsPerPixel == 1 && h.cupsColorSpace == CUPS_CSPACE_K)
+    if (h.cupsBitsPerPixel == 1 && space == CUPS_CSPACE_K)
         input = PagePicture::Input::Black1;
-    else if (h.cupsBitsPerPixel == 8 && (h.cupsColorSpace == CUPS_CSPACE_SW || h.cupsColorSpace == CUPS_CSPACE_W))
+    else if (h.cupsBitsPerPixel == 8 && (space == CUPS_CSPACE_SW || space == CUPS_CSPACE_W))
         input = PagePicture::Input::Grey8;
     else {
-        papplLogJob(job, PAPPL_LOGLEVEL_ERROR, "Unsupported raster: %u bits, colour space %d.", h.cupsBitsPerPixel,
-                    h.cupsColorSpace);
+        papplLogJob(job, PAPPL_LOGLEVEL_ERROR, "Unsupported raster: %u bits, colour space %u.", h.cupsBitsPerPixel,
+                    space);
+        return false;
+    }
+    // Every line is read as `cupsWidth` dots: a shorter line would be read past its end.
+    const unsigned long long needed =
+        input == PagePicture::Input::Black1 ? (h.cupsWidth + 7ull) / 8 : static_cast<unsigned long long>(h.cupsWidth);
+    if (needed > h.cupsBytesPerLine) {
+        papplLogJob(job, PAPPL_LOGLEVEL_ERROR, "Malformed raster: %u dots a line need %llu bytes, the line has %u.",
+                    h.cupsWidth, needed, h.cupsBytesPerLine);
         return false;
     }
     std::string error;
