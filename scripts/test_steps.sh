@@ -16,12 +16,17 @@ mkdir -p build
 times=build/test-times.txt
 : >"$times"
 
-# CPU seconds of every finished child so far (bash's `times`, second line).
+# CPU seconds of every finished child so far: bash's `times` (its second
+# line), called in this shell (a subshell has no finished children yet) and
+# read back from a file.
+times_file=$(mktemp)
+trap 'rm -f "$times_file"' EXIT
 children_cpu() {
-  times | awk 'NR == 2 {
+  times >"$times_file"
+  children_cpu_s=$(awk 'NR == 2 {
     n = split($0, f, " "); s = 0
     for (i = 1; i <= n; i++) { split(f[i], p, "m"); s += p[1] * 60 + p[2] }
-    print s }'
+    print s }' "$times_file")
 }
 now_ms() { echo $(( $(date +%s%N) / 1000000 )); }
 
@@ -45,7 +50,7 @@ for step in "$@"; do
     continue
   fi
   start=$(now_ms)
-  cpu_before=$(children_cpu)
+  children_cpu; cpu_before=$children_cpu_s
   if [ -n "${background[$step]:-}" ]; then
     read -r pid start <<<"${background[$step]}"
     wait "$pid"
@@ -57,7 +62,8 @@ for step in "$@"; do
     rc=$?
     wall=$(( ($(now_ms) - start + 500) / 1000 ))
   fi
-  cpu=$(awk -v a="$cpu_before" -v b="$(children_cpu)" 'BEGIN { printf "%.0f", b - a }')
+  children_cpu
+  cpu=$(awk -v a="$cpu_before" -v b="$children_cpu_s" 'BEGIN { printf "%.0f", b - a }')
   printf '%-18s %5d s wall %5d s cpu\n' "$step" "$wall" "$cpu" >>"$times"
   if [ $rc -ne 0 ]; then
     echo "make test: step $step failed (exit $rc); times so far:"
