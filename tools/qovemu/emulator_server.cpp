@@ -173,7 +173,7 @@ EmulatorServer::Connection* EmulatorServer::addConnection(int fd, const char* tr
     render.paperLengthMils = options_.paperLengthMils;
     Connection* self = c.get();
     const bool logNotes = options_.single && !options_.previewDir.empty();
-    c->preview = std::make_unique<qovrender::Renderer>(
+    if (options_.gallery) c->preview = std::make_unique<qovrender::Renderer>(
         render, [this, self, prefix](const qovrender::PrintedLabel& label) { printed(*self, prefix, label); },
         [this, self, prefix, logNotes](long long line, const std::string& text) {
             if (self->notes.size() < 256) self->notes.push_back({line, text});
@@ -284,7 +284,7 @@ std::string EmulatorServer::takeIn(Connection& c, const char* data, std::size_t 
         c.history.append(data + start, end - start);
         if (c.history.size() > 2 * cap) c.history.erase(0, c.history.size() - cap);
         answer += c.session->feed(data + start, end - start);
-        c.preview->feed(data + start, end - start);
+        if (c.preview) c.preview->feed(data + start, end - start);
         start = end;
         // Only a host that adds to a full buffer is held: one that asks for
         // the status during the fault is still answered.

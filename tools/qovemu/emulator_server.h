@@ -29,6 +29,7 @@ struct ServerOptions {
     int dpi = 203;
     int paperWidthMils = 0;                 // 0: the model's paper
     int paperLengthMils = 0;
+    bool gallery = true;                    // draw every printed label into the gallery
     std::size_t keep = 200;                 // labels in the gallery
     std::size_t keepBytes = 64u << 20;      // bytes of the gallery (pictures and jobs)
     std::size_t jobBytes = 1u << 20;        // input kept with each label (its last bytes)

@@ -226,6 +226,11 @@ int main(int argc, char** argv) {
         return 2;
     }
 
+    // Labels are drawn only where someone can see them (the HTTP side or the
+    // preview folder): drawing costs more than reading, and a printer that
+    // draws for nobody would answer its hosts later.
+    options.gallery = serveHttp || !options.previewDir.empty();
+
     // The printers: those of --printer, or the single one of the plain options.
     std::vector<std::unique_ptr<qovemu::EmulatorServer>> printers;
     if (specs.empty()) {
