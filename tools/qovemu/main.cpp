@@ -67,7 +67,8 @@ void usage(std::FILE* to) {
         "  --http-bind ADDRESS   serve them on ADDRESS instead, whatever it is\n"
         "  --max-body N          largest HTTP request body (default 16777216)\n"
         "  --http-threads N      threads serving HTTP requests (default 8)\n"
-        "  --http-timeout MS     read and write time-out of one HTTP client (default 5000)\n"
+        "  --http-timeout MS     time for one HTTP request to arrive, from its first byte,\n"
+        "                        and for its answer to be taken (default 5000)\n"
         "  --help                this text\n"
         "Lines end in CR, LF or CR LF. ~STATUS is answered as soon as it arrives, without\n"
         "waiting for a line end. During an image download (~LOGO;name;PCX;DISK) every\n"
@@ -163,7 +164,7 @@ int main(int argc, char** argv) {
         } else if (arg == "--http-threads") {
             http.threads = number(256);
         } else if (arg == "--http-timeout") {
-            http.readTimeoutMs = static_cast<int>(number(600000, 10));
+            http.requestMs = static_cast<int>(number(600000, 10));
         } else if (arg == "--bind" && next) {
             options.bindAddress = next;
             ++i;

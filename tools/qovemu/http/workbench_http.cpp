@@ -7,10 +7,10 @@
 #include <httplib.h>
 #include <nlohmann/json.hpp>
 
-#include "bounded_pool.h"
 #include "emulator_server.h"
 #include "render_api.h"
 #include "web_assets.h"
+#include "workbench_server.h"
 
 namespace qovemu {
 
@@ -83,6 +83,15 @@ bool parseCount(const std::string& text, std::uint64_t& value) {
     return true;
 }
 
+ServingLimits limitsOf(const HttpOptions& o) {
+    ServingLimits l;
+    l.threads = o.threads;
+    l.queue = o.queue;
+    l.waiting.requestMs = o.requestMs;
+    l.waiting.idleMs = o.idleMs;
+    return l;
+}
+
 }  // namespace
 
 bool isLoopback(const std::string& address) {
@@ -93,7 +102,7 @@ bool isLoopback(const std::string& address) {
 
 WorkbenchHttp::WorkbenchHttp(HttpOptions options, std::vector<EmulatorServer*> printers, std::FILE* log)
     : options_(std::move(options)), printers_(std::move(printers)), log_(log),
-      server_(std::make_unique<httplib::Server>()) {}
+      server_(std::make_unique<WorkbenchServer>(limitsOf(options_))) {}
 
 WorkbenchHttp::~WorkbenchHttp() { stop(); }
 
@@ -109,17 +118,11 @@ bool WorkbenchHttp::start(std::string& error) {
                 options_.address;
         return false;
     }
-    httplib::Server& s = *server_;
-    const std::size_t threads = options_.threads, queue = options_.queue;
-    s.new_task_queue = [threads, queue] { return new BoundedPool(threads, queue); };
+    WorkbenchServer& s = *server_;
     s.set_payload_max_length(options_.maxBody);
     // Answers go out at once: with Nagle on, a kept-alive client waits for its
     // delayed ACK of the headers before the body follows (about 40 ms).
     s.set_tcp_nodelay(true);
-    s.set_read_timeout(options_.readTimeoutMs / 1000, (options_.readTimeoutMs % 1000) * 1000);
-    s.set_write_timeout(options_.readTimeoutMs / 1000, (options_.readTimeoutMs % 1000) * 1000);
-    s.set_keep_alive_timeout(std::max(1, options_.keepAliveMs / 1000));
-    s.set_keep_alive_max_count(100);
     routes();
     const std::string host = options_.address == "localhost" ? "127.0.0.1" : options_.address;
     port_ = options_.port == 0 ? s.bind_to_any_port(host) : (s.bind_to_port(host, options_.port) ? options_.port : -1);
@@ -127,6 +130,7 @@ bool WorkbenchHttp::start(std::string& error) {
         error = "cannot listen for HTTP on " + options_.address + ":" + std::to_string(options_.port);
         return false;
     }
+    if (!s.startServing(error)) return false;
     if (log_) {
         const std::string shown = host.find(':') != std::string::npos ? "[" + host + "]" : host;
         std::fprintf(log_, "http listening %s:%d%s\n", shown.c_str(), port_,
@@ -142,6 +146,7 @@ void WorkbenchHttp::stop() {
         server_->stop();
         thread_.join();
     }
+    server_->stopServing();
 }
 
 void WorkbenchHttp::routes() {
@@ -151,13 +156,24 @@ void WorkbenchHttp::routes() {
 
     // Errors that no handler answered (no route, a body too large, a
     // malformed request) are JSON too.
-    s.set_error_handler([](const Request& req, Response& res) {
+    // Errors that no handler answered (no route, a body too large, a
+    // malformed request or one that ran out of time) are JSON too. After a
+    // request that was not read whole the connection closes: what follows
+    // cannot be told apart from the rest of its body.
+    const int requestMs = options_.requestMs;
+    s.set_error_handler([requestMs](const Request& req, Response& res) {
+        if (res.status == 400 && WorkbenchServer::requestTimedOut()) {
+            res.status = 408;
+            res.body.clear();
+        }
+        if (res.status == 400 || res.status == 408 || res.status == 413) WorkbenchServer::closeAfterAnswer(res);
         if (!res.body.empty()) return;
         std::string text;
         switch (res.status) {
         case 404: text = "no such resource: " + req.method + " " + req.path; break;
         case 413: text = "request body too large"; break;
         case 400: text = "malformed request"; break;
+        case 408: text = "request not complete within " + std::to_string(requestMs) + " ms"; break;
         default: text = "request failed with status " + std::to_string(res.status); break;
         }
         res.set_content(json{{"error", text}}.dump(-1, ' ', false, json::error_handler_t::replace), kJson);
@@ -178,14 +194,14 @@ void WorkbenchHttp::routes() {
     }
 
     // A body announced larger than the cap is refused before it is read;
-    // the connection then closes, as the unread body cannot be skipped.
+    // the connection then closes (at once), as the unread body cannot be skipped.
     const std::size_t maxBody = options_.maxBody;
     s.set_pre_routing_handler([maxBody](const Request& req, Response& res) {
         const std::string length = req.get_header_value("Content-Length");
         std::uint64_t size = 0;
         if (length.empty() || (parseCount(length, size) && size <= maxBody)) return httplib::Server::HandlerResponse::Unhandled;
         sendError(res, 413, "request body too large (at most " + std::to_string(maxBody) + " bytes)");
-        res.set_header("Connection", "close");
+        WorkbenchServer::closeAfterAnswer(res);
         return httplib::Server::HandlerResponse::Handled;
     });
 
@@ -204,7 +220,7 @@ void WorkbenchHttp::routes() {
             sendError(res, tooLarge ? 413 : 400,
                       tooLarge ? "request body too large (at most " + std::to_string(maxBody) + " bytes)"
                                : "request body not complete");
-            res.set_header("Connection", "close");
+            WorkbenchServer::closeAfterAnswer(res);
             return;
         }
         for (const auto& p : req.params) r.query.emplace(p.first, p.second);

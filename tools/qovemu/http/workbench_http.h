@@ -9,13 +9,10 @@
 #include <thread>
 #include <vector>
 
-namespace httplib {
-class Server;
-}
-
 namespace qovemu {
 
 class EmulatorServer;
+class WorkbenchServer;
 
 struct HttpOptions {
     std::string address = "127.0.0.1";  // must be loopback unless `anyAddress`
@@ -23,9 +20,9 @@ struct HttpOptions {
     int port = 0;                       // 0 picks a free one
     std::size_t maxBody = 16u << 20;
     std::size_t threads = 8;
-    std::size_t queue = 64;             // accepted connections waiting for a thread
-    int readTimeoutMs = 5000;           // per read and write: a silent client is let go
-    int keepAliveMs = 2000;
+    std::size_t queue = 64;             // requests whose head is in, waiting for a thread
+    int requestMs = 5000;               // a request read, and its answer taken, within this
+    int idleMs = 2000;                  // a connection with no request begun is closed after this
 };
 
 // True for 127.0.0.0/8, ::1 and localhost.
@@ -51,7 +48,7 @@ private:
     HttpOptions options_;
     std::vector<EmulatorServer*> printers_;
     std::FILE* log_;
-    std::unique_ptr<httplib::Server> server_;
+    std::unique_ptr<WorkbenchServer> server_;
     std::thread thread_;
     int port_ = 0;
 };

@@ -1,0 +1,87 @@
+#include "workbench_server.h"
+
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include "bounded_pool.h"
+
+namespace qovemu {
+
+namespace {
+
+// What the handlers of the request on this thread asked for.
+thread_local bool closeRequested = false;
+thread_local const DeadlineStream* currentStream = nullptr;
+
+// Accepting only hands the connection to the waiting room, so it runs on
+// the accepting thread itself.
+class InlineQueue : public httplib::TaskQueue {
+public:
+    void enqueue(std::function<void()> fn) override { fn(); }
+    void shutdown() override {}
+};
+
+}  // namespace
+
+WorkbenchServer::WorkbenchServer(ServingLimits limits)
+    : limits_(limits),
+      pool_(std::make_unique<BoundedPool>(limits.threads, limits.queue)),
+      room_(limits.waiting, [this](ReadyConnection c) {
+          pool_->enqueue([this, c = std::move(c)]() mutable { serve(std::move(c)); });
+      }) {
+    new_task_queue = [] { return new InlineQueue; };
+    // What the library's answers announce in their Keep-Alive header.
+    set_keep_alive_max_count(limits.requestsPerConnection);
+    set_keep_alive_timeout(std::max(1, limits.waiting.idleMs / 1000));
+}
+
+WorkbenchServer::~WorkbenchServer() { stopServing(); }
+
+bool WorkbenchServer::startServing(std::string& error) {
+    serving_ = room_.start(error);
+    return serving_;
+}
+
+void WorkbenchServer::stopServing() {
+    stopping_ = true;
+    room_.stop();
+    pool_->shutdown();
+}
+
+void WorkbenchServer::closeAfterAnswer(httplib::Response& res) {
+    if (res.get_header_value("Connection") != "close") res.set_header("Connection", "close");
+    closeRequested = true;
+}
+
+bool WorkbenchServer::requestTimedOut() { return currentStream && currentStream->timedOut(); }
+
+bool WorkbenchServer::process_and_close_socket(socket_t sock) {
+    room_.admit(sock, std::string(), 0);
+    return true;
+}
+
+void WorkbenchServer::serve(ReadyConnection c) {
+    DeadlineStream stream(c.fd, std::move(c.bytes), stopping_);
+    HttpClock::time_point readBy = c.readBy;
+    for (std::size_t served = c.served + 1;; ++served) {
+        if (stopping_) break;
+        stream.begin(readBy, limits_.waiting.requestMs);
+        closeRequested = false;
+        currentStream = &stream;
+        bool closed = false;
+        const bool last = served >= limits_.requestsPerConnection;
+        const bool ok = process_request(stream, last, closed, nullptr);
+        currentStream = nullptr;
+        if (ok && closeRequested) return room_.drain(c.fd);
+        if (!ok || closed || last) break;
+        std::string rest = stream.takePending();
+        if (!headComplete(rest)) return room_.admit(c.fd, std::move(rest), served);
+        // The next request is already in (pipelined): served on this thread.
+        readBy = HttpClock::now() + std::chrono::milliseconds(limits_.waiting.requestMs);
+        stream.setPending(std::move(rest));
+    }
+    shutdown(c.fd, SHUT_RDWR);
+    close(c.fd);
+}
+
+}  // namespace qovemu
