@@ -213,8 +213,8 @@ TEST_F(WorkbenchApi, BadRequestsGetJsonErrorsAndSlowClientsTimeOut) {
     expectError(c.Get("/no/such/route"), 404);
     expectError(c.Post("/render", std::string(2048, 'x'), "text/plain"), 413);
 
-    // A client that sends nothing holds one of the two threads until its
-    // time-out; the other serves meanwhile, then the silent one is let go.
+    // A client that sends nothing holds no thread: others are served
+    // meanwhile, and the silent one is let go.
     const int silent = connectTo(httpPort_);
     const auto served = c.Get("/printers");
     ASSERT_TRUE(served);
