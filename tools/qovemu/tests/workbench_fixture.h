@@ -14,6 +14,8 @@
 #include <httplib.h>
 #include <nlohmann/json.hpp>
 
+#include "test_io.h"
+
 namespace qovemu::test {
 
 class Workbench : public ::testing::Test {
@@ -45,8 +47,6 @@ private:
 // TCP to 127.0.0.1:port; -1 when refused.
 int connectTo(int port);
 void sendAll(int fd, const std::string& bytes);
-// Reads until `until` was seen, the peer closed, or `ms` passed.
-std::string readUntil(int fd, const std::string& until, int ms);
 // Milliseconds until the peer closes the connection (reading and dropping
 // what comes), or -1 when it is still open after `ms`.
 int msUntilClosed(int fd, int ms);
