@@ -29,9 +29,13 @@
 #include <thread>
 #include <vector>
 
+#include "proc_stats.h"
 #include "qovlib.h"
 
 namespace {
+
+using qovbench::openDescriptors;
+using qovbench::residentKiB;
 
 struct Options {
     long labels = 100000;
@@ -67,24 +71,6 @@ bool parseArgs(int argc, char** argv, Options& o) {
         }
     }
     return true;
-}
-
-int openDescriptors() {
-    int n = 0;
-    if (DIR* d = opendir("/proc/self/fd")) {
-        while (readdir(d) != nullptr) ++n;
-        closedir(d);
-    }
-    return n - 3;  // ".", ".." and the listing's own descriptor
-}
-
-long residentKiB() {
-    long pages = 0, resident = 0;
-    std::FILE* f = std::fopen("/proc/self/statm", "r");
-    if (!f) return -1;
-    if (std::fscanf(f, "%ld %ld", &pages, &resident) != 2) resident = -1;
-    std::fclose(f);
-    return resident < 0 ? -1 : resident * (sysconf(_SC_PAGESIZE) / 1024);
 }
 
 std::string readFile(const std::string& path) {

@@ -31,6 +31,7 @@
 #include <httplib.h>
 #include <nlohmann/json.hpp>
 
+#include "../proc_stats.h"
 #include "qovlib.h"
 
 namespace {
@@ -73,12 +74,6 @@ std::string fileText(const std::string& path) {
     std::ostringstream s;
     s << in.rdbuf();
     return s.str();
-}
-
-long rssKb(pid_t pid) {
-    const std::string status = fileText("/proc/" + std::to_string(pid) + "/status");
-    const auto at = status.find("VmRSS:");
-    return at == std::string::npos ? -1 : std::strtol(status.c_str() + at + 6, nullptr, 10);
 }
 
 std::string printerName(long i) { return "p" + std::to_string(i); }
@@ -232,7 +227,7 @@ int main(int argc, char** argv) {
     }
     long baseRss = -1, maxRss = 0, refused = 0, baseAt = 0;
     while (seenAll + unseenAll < total && msNow() - lastProgressMs < 60000) {
-        const long rss = rssKb(emu);
+        const long rss = qovbench::residentKiB(emu);
         if (baseRss < 0 && seenAll + unseenAll >= 10000) {
             baseRss = rss;
             baseAt = seenAll + unseenAll;
@@ -256,7 +251,7 @@ int main(int argc, char** argv) {
         if (s > 0 && waitpid(s, &status, 0) == s) refused += WIFEXITED(status) ? WEXITSTATUS(status) : 1000;
     }
     const double seconds = std::chrono::duration<double>(Clock::now() - started).count();
-    const long endRss = rssKb(emu);
+    const long endRss = qovbench::residentKiB(emu);
 
     long lost = 0, doubled = 0, unseen = 0, counterMismatch = 0, galleryMismatch = 0;
     for (long p = 0; p < o.printers; ++p) {
