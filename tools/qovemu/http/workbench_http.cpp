@@ -20,11 +20,18 @@ namespace {
 
 const char* const kJson = "application/json";
 
-void sendJson(httplib::Response& res, int status, const json& body) {
+// Replaced bytes rather than an exception: texts from labels may be any bytes.
+std::string dump(const json& j) { return j.dump(-1, ' ', false, json::error_handler_t::replace); }
+
+// The body moved in, not copied as the library's set_content does.
+void sendBody(httplib::Response& res, int status, std::string body, const std::string& type) {
     res.status = status;
-    // Replaced bytes rather than an exception: texts from labels may be any bytes.
-    res.set_content(body.dump(-1, ' ', false, json::error_handler_t::replace), kJson);
+    res.body = std::move(body);
+    res.headers.erase("Content-Type");
+    res.set_header("Content-Type", type);
 }
+
+void sendJson(httplib::Response& res, int status, const json& body) { sendBody(res, status, dump(body), kJson); }
 
 void sendError(httplib::Response& res, int status, const std::string& text) {
     sendJson(res, status, json{{"error", text}});
@@ -176,7 +183,7 @@ void WorkbenchHttp::routes() {
         case 408: text = "request not complete within " + std::to_string(requestMs) + " ms"; break;
         default: text = "request failed with status " + std::to_string(res.status); break;
         }
-        res.set_content(json{{"error", text}}.dump(-1, ' ', false, json::error_handler_t::replace), kJson);
+        sendBody(res, res.status, dump(json{{"error", text}}), kJson);
     });
     s.set_exception_handler([](const Request&, Response& res, std::exception_ptr) {
         sendError(res, 500, "internal error");
@@ -228,7 +235,7 @@ void WorkbenchHttp::routes() {
         HttpAnswer a = renderRequest(r);
         res.status = a.status;
         for (const auto& h : a.headers) res.set_header(h.first.c_str(), h.second);
-        res.set_content(std::move(a.body), a.contentType.empty() ? kJson : a.contentType.c_str());
+        sendBody(res, a.status, std::move(a.body), a.contentType.empty() ? kJson : a.contentType);
     });
 
     s.Get("/printers", [this](const Request&, Response& res) {
@@ -271,10 +278,17 @@ void WorkbenchHttp::routes() {
             return sendError(res, 400, "since must be a label id");
         if (req.has_param("limit") && !parseCount(req.get_param_value("limit"), limit))
             return sendError(res, 400, "limit must be a number");
-        json list = json::array();
-        for (const GalleryItem& item : p->labels(since, static_cast<std::size_t>(limit)))
-            list.push_back(labelJson(p->options().name, *item));
-        sendJson(res, 200, json{{"labels", list}});
+        // Written a label at a time: a whole gallery as one document would
+        // hold thousands of small objects at once, on every thread that lists it.
+        std::string body = "{\"labels\":[";
+        bool first = true;
+        for (const GalleryItem& item : p->labels(since, static_cast<std::size_t>(limit))) {
+            if (!first) body += ',';
+            first = false;
+            body += dump(labelJson(p->options().name, *item));
+        }
+        body += "]}";
+        sendBody(res, 200, std::move(body), kJson);
     });
 
     s.Delete(R"(/printers/([^/]+)/labels)", [this](const Request& req, Response& res,
