@@ -65,6 +65,25 @@ std::string pcx(int w, int h, int bits, int planes, Dark dark) {
 
 bool checker(int x, int y) { return ((x / 4) + (y / 4)) % 2 == 0; }
 
+// A 37 x 21 checker picture stored as logo PIC by `download` (its first
+// line and file), drawn at 20,10 and read back dot for dot; the input is
+// sent in pieces of `chunk` bytes.
+void expectCheckerLogo(const std::string& download, std::size_t chunk) {
+    const auto out = render(download + "~RASTEREND\r\nEND\r\n" +
+                                form("P", {"SCALE;DOT;203;203", "LOGO", "10;20;PIC", "STOP"}),
+                            203, chunk);
+    ASSERT_EQ(out.labels.size(), 1u);
+    EXPECT_TRUE(out.notes.empty()) << out.notes[0].text;
+    const auto& r = out.labels[0].picture;
+    long long expected = 0;
+    for (int y = 0; y < 21; ++y)
+        for (int x = 0; x < 37; ++x) {
+            expected += checker(x, y) ? 1 : 0;
+            ASSERT_EQ(r.get(20 + x, 10 + y), checker(x, y)) << x << "," << y;
+        }
+    EXPECT_EQ(r.inkCount(), expected);
+}
+
 }  // namespace
 
 TEST(Logo, RowDefinitionDrawsOneDotPerPrinterDot) {
@@ -92,21 +111,9 @@ TEST(Logo, UnknownLogoIsNotedAndDrawsNothing) {
 TEST(Logo, PcxDownloadsOfEveryDepthDecodeToTheSameDots) {
     for (auto depth : {std::make_pair(1, 1), std::make_pair(8, 1), std::make_pair(8, 3)}) {
         SCOPED_TRACE(depth.first * depth.second);
-        const std::string file = pcx(37, 21, depth.first, depth.second, checker);
         // Framed as the library frames a download, sent in small chunks.
-        const std::string input = "~LOGO;PIC;PCX;DISK\r\n" + file + "~RASTEREND\r\nEND\r\n" +
-                                  form("P", {"SCALE;DOT;203;203", "LOGO", "10;20;PIC", "STOP"});
-        const auto out = render(input, 203, 7);
-        ASSERT_EQ(out.labels.size(), 1u);
-        EXPECT_TRUE(out.notes.empty()) << out.notes[0].text;
-        const auto& r = out.labels[0].picture;
-        long long expected = 0;
-        for (int y = 0; y < 21; ++y)
-            for (int x = 0; x < 37; ++x) {
-                expected += checker(x, y) ? 1 : 0;
-                ASSERT_EQ(r.get(20 + x, 10 + y), checker(x, y)) << x << "," << y;
-            }
-        EXPECT_EQ(r.inkCount(), expected);
+        ASSERT_NO_FATAL_FAILURE(
+            expectCheckerLogo("~LOGO;PIC;PCX;DISK\r\n" + pcx(37, 21, depth.first, depth.second, checker), 7));
     }
 }
 
@@ -196,19 +203,7 @@ TEST(Logo, TiffDownloadsUncompressedOrPackBitsDrawTheirDots) {
             SCOPED_TRACE(std::to_string(c) + "/" + std::to_string(p));
             const std::string file = tiffFile(37, 21, c, p);
             ASSERT_FALSE(file.empty());
-            const auto out = render("~LOGO;PIC;TIFF\r\n" + file + "~RASTEREND\r\nEND\r\n" +
-                                        form("P", {"SCALE;DOT;203;203", "LOGO", "10;20;PIC", "STOP"}),
-                                    203, 5);
-            ASSERT_EQ(out.labels.size(), 1u);
-            EXPECT_TRUE(out.notes.empty()) << out.notes[0].text;
-            const auto& r = out.labels[0].picture;
-            long long expected = 0;
-            for (int y = 0; y < 21; ++y)
-                for (int x = 0; x < 37; ++x) {
-                    expected += checker(x, y) ? 1 : 0;
-                    ASSERT_EQ(r.get(20 + x, 10 + y), checker(x, y)) << x << "," << y;
-                }
-            EXPECT_EQ(r.inkCount(), expected);
+            ASSERT_NO_FATAL_FAILURE(expectCheckerLogo("~LOGO;PIC;TIFF\r\n" + file, 5));
         }
     }
 }
