@@ -14,6 +14,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <thread>
 
 #include "png_io.h"
 
@@ -274,6 +275,7 @@ std::string EmulatorServer::takeIn(Connection& c, const char* data, std::size_t 
     while (start < size) {
         // Locked a line at a time, so that the HTTP side gets in between
         // the labels of a long burst.
+        giveWay();
         std::lock_guard<std::mutex> hold(mutex_);
         const std::size_t pictures = waiting_.size();
         const std::uint64_t counted = printer_.labelsWaiting();
@@ -358,7 +360,7 @@ PrinterSnapshot EmulatorServer::snapshot() const {
     s.dpi = options_.dpi;
     s.paperWidthMils = options_.paperWidthMils;
     s.paperLengthMils = options_.paperLengthMils;
-    std::lock_guard<std::mutex> hold(mutex_);
+    const auto hold = lockForReader();
     s.faults = printer_.faults();
     s.waiting = waiting_.size();
     s.labels = printer_.labelsPrinted();
@@ -375,7 +377,7 @@ PrinterSnapshot EmulatorServer::snapshot() const {
 void EmulatorServer::setFault(Fault fault, bool on) {
     bool wake = false;
     {
-        std::lock_guard<std::mutex> hold(mutex_);
+        const auto hold = lockForReader();
         const bool was = printer_.faults().any();
         printer_.setFault(fault, on);
         if (was && !printer_.faults().any()) {
@@ -391,18 +393,30 @@ void EmulatorServer::setFault(Fault fault, bool on) {
     }
 }
 
+std::unique_lock<std::mutex> EmulatorServer::lockForReader() const {
+    ++readersWaiting_;
+    std::unique_lock<std::mutex> hold(mutex_);
+    --readersWaiting_;
+    return hold;
+}
+
+void EmulatorServer::giveWay() const {
+    // Bounded: a reader that is not scheduled soon is not waited for.
+    for (int i = 0; i < 1000 && readersWaiting_.load(std::memory_order_relaxed) > 0; ++i) std::this_thread::yield();
+}
+
 std::vector<GalleryItem> EmulatorServer::labels(std::uint64_t since, std::size_t limit) const {
-    std::lock_guard<std::mutex> hold(mutex_);
+    const auto hold = lockForReader();
     return gallery_.list(since, limit);
 }
 
 GalleryItem EmulatorServer::label(std::uint64_t id) const {
-    std::lock_guard<std::mutex> hold(mutex_);
+    const auto hold = lockForReader();
     return gallery_.find(id);
 }
 
 void EmulatorServer::clearLabels() {
-    std::lock_guard<std::mutex> hold(mutex_);
+    const auto hold = lockForReader();
     gallery_.clear();
 }
 

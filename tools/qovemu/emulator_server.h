@@ -4,6 +4,7 @@
 // and change under its lock.
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 #include <cstdio>
 #include <deque>
@@ -127,12 +128,18 @@ private:
     std::string takeIn(Connection& c, const char* data, std::size_t size);
     bool resume(Connection& c);  // takes in c.unread once room is back; false: the peer failed
     bool waitingFull() const;      // under mutex_
+    // The HTTP side's lock. The intake takes mutex_ again right after each
+    // line, and a plain mutex lets it win over and over: a reader waited up
+    // to 2 s behind a burst. So the intake gives way while one waits.
+    std::unique_lock<std::mutex> lockForReader() const;
+    void giveWay() const;          // in the intake, before it locks
     void releaseWaiting();         // under mutex_
 
     ServerOptions options_;
     std::FILE* log_;
     std::string logPrefix_;
     mutable std::mutex mutex_;  // guards printer_, previewMemory_, gallery_, waiting_
+    mutable std::atomic<int> readersWaiting_{0};
     PrinterState printer_;
     Gallery gallery_;
     std::deque<GalleryEntry> waiting_;  // printed during a fault, in order

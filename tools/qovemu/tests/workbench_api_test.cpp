@@ -2,7 +2,11 @@
 // through the HTTP API, and the faults as the library itself reads them.
 #include <unistd.h>
 
+#include <algorithm>
+#include <chrono>
 #include <string>
+#include <thread>
+#include <vector>
 
 #include "qovlib.h"
 #include "workbench_fixture.h"
@@ -192,6 +196,40 @@ TEST_F(WorkbenchApi, AFullWaitingQueueStopsReadingThatHostNotTheOthers) {
         EXPECT_EQ(labels["labels"][i]["id"], 12 - i);
         EXPECT_EQ(labels["labels"][i]["texts"], json::array({"SEQ " + std::to_string(12 - i)}));
     }
+}
+
+TEST_F(WorkbenchApi, LongBurstsToEveryPrinterDoNotHoldTheApiBack) {
+    const char* names[] = {"p", "q", "r", "s"};
+    std::vector<std::string> args;
+    for (const char* n : names) args.insert(args.end(), {"--printer", std::string(n) + ":0:paper=2000x1000"});
+    args.insert(args.end(), {"--http", "127.0.0.1:0"});
+    start(args);
+    std::string burst = formJob();
+    for (int i = 1; i <= 3000; ++i) burst += labelJob("SEQ " + std::to_string(i));
+    std::vector<int> hosts;
+    std::vector<std::thread> senders;
+    for (const char* n : names) {
+        hosts.push_back(connectTo(printerPort(n)));
+        senders.emplace_back([&burst, fd = hosts.back()] { sendAll(fd, burst + "~STATUS"); });
+    }
+    // While the printers take their bursts in, line after line, the API answers at once.
+    long long worst = 0;
+    int during = 0;
+    for (int i = 0; i < 40; ++i) {
+        const auto t = std::chrono::steady_clock::now();
+        const json j = getJson("/printers/" + std::string(names[i % 4]));
+        worst = std::max<long long>(worst, std::chrono::duration_cast<std::chrono::milliseconds>(
+                                               std::chrono::steady_clock::now() - t).count());
+        if (j["counters"]["labels"] < 3000) ++during;
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    for (auto& t : senders) t.join();
+    for (int fd : hosts) {
+        EXPECT_NE(readUntil(fd, "END\r\n", 30000).find("LABELS PRINTED;3000\r\n"), std::string::npos);
+        close(fd);
+    }
+    EXPECT_GE(during, 10) << "the bursts were over too soon to tell";
+    EXPECT_LT(worst, 150) << "the API waited behind the printers' intake";
 }
 
 TEST_F(WorkbenchApi, BadRequestsGetJsonErrorsAndSlowClientsTimeOut) {
