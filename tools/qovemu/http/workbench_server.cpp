@@ -38,6 +38,9 @@ WorkbenchServer::WorkbenchServer(ServingLimits limits)
 WorkbenchServer::~WorkbenchServer() { stopServing(); }
 
 bool WorkbenchServer::startServing(std::string& error) {
+    // The library listens with a backlog of 5: several clients connecting at
+    // once lost their SYN and came 1 s later. Listening again only widens it.
+    if (svr_sock_ != INVALID_SOCKET) ::listen(svr_sock_, 128);
     serving_ = room_.start(error);
     return serving_;
 }

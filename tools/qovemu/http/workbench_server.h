@@ -30,7 +30,7 @@ public:
     explicit WorkbenchServer(ServingLimits limits);
     ~WorkbenchServer() override;
 
-    // Before listening: the waiting room and the pool.
+    // After binding, before listening: the waiting room and the pool.
     bool startServing(std::string& error);
     // After listening has ended: every connection closed, the pool joined.
     void stopServing();
