@@ -111,6 +111,7 @@ struct Follow {
     std::uint64_t lastId = 0;
     long expected = 1;   // next sequence number
     long seen = 0, lost = 0, doubled = 0, unseen = 0;
+    long longestGapMs = 0, largestBatch = 0, requestMsMax = 0, parseMsMax = 0;
 };
 
 }  // namespace
@@ -188,15 +189,23 @@ int main(int argc, char** argv) {
             api.set_read_timeout(10, 0);
             Follow& f = follow[static_cast<std::size_t>(p)];
             const std::string prefix = "P" + std::to_string(p) + " N";
+            long long lastAnswer = 0;
             while (!stop && f.expected <= perPrinter && f.lastId < static_cast<std::uint64_t>(perPrinter)) {
                 const std::string path = "/printers/" + printerName(p) + "/labels?since=" + std::to_string(f.lastId);
+                const long long asked = msNow();
                 auto r = api.Get(path.c_str());
+                const long long answered = msNow();
+                f.requestMsMax = std::max<long>(f.requestMsMax, static_cast<long>(answered - asked));
                 if (!r || r->status != 200) {
                     ++httpFailures;
                     std::this_thread::sleep_for(std::chrono::milliseconds(o.pollMs));
                     continue;
                 }
                 const json labels = json::parse(r->body, nullptr, false)["labels"];
+                f.parseMsMax = std::max<long>(f.parseMsMax, static_cast<long>(msNow() - answered));
+                f.largestBatch = std::max<long>(f.largestBatch, static_cast<long>(labels.size()));
+                if (f.seen) f.longestGapMs = std::max<long>(f.longestGapMs, static_cast<long>(answered - lastAnswer));
+                lastAnswer = answered;
                 for (auto it = labels.rbegin(); it != labels.rend(); ++it) {  // oldest first
                     const std::uint64_t id = (*it)["id"];
                     if (id != f.lastId + 1) {  // dropped before we looked
@@ -276,6 +285,16 @@ int main(int argc, char** argv) {
     std::printf("printers whose counter differs %ld, whose newest gallery id differs %ld; sends refused %ld; "
                 "gallery reads failed %ld\n",
                 counterMismatch, galleryMismatch, refused, httpFailures.load());
+    long gap = 0, batch = 0, request = 0, parse = 0;
+    for (const Follow& f : follow) {
+        gap = std::max(gap, f.longestGapMs);
+        batch = std::max(batch, f.largestBatch);
+        request = std::max(request, f.requestMsMax);
+        parse = std::max(parse, f.parseMsMax);
+    }
+    std::printf("followers at worst: %ld ms between two answers, %ld labels in one, %ld ms for a request, "
+                "%ld ms to read its answer\n",
+                gap, batch, request, parse);
     std::printf("qovemu VmRSS: %ld kB after %ld labels, at most %ld kB later, %ld kB at the end (%+.1f %%)\n",
                 baseRss, baseAt, maxRss, endRss, growth);
     const bool ok = lost == 0 && doubled == 0 && unseen == 0 && counterMismatch == 0 && galleryMismatch == 0 &&
