@@ -1,7 +1,10 @@
 #include "workbench_server.h"
 
+#include <poll.h>
 #include <sys/socket.h>
 #include <unistd.h>
+
+#include <cerrno>
 
 #include "bounded_pool.h"
 
@@ -20,6 +23,18 @@ public:
     void enqueue(std::function<void()> fn) override { fn(); }
     void shutdown() override {}
 };
+
+// Waits up to `ms` for more bytes of the connection's next request and adds
+// what came; false when the client closed or the connection failed.
+bool readMore(int fd, std::string& bytes, int ms) {
+    pollfd p{fd, POLLIN, 0};
+    if (poll(&p, 1, ms) <= 0) return true;
+    char buf[4096];
+    const ssize_t n = recv(fd, buf, sizeof buf, MSG_DONTWAIT);
+    if (n == 0 || (n < 0 && errno != EAGAIN && errno != EINTR)) return false;
+    if (n > 0) bytes.append(buf, static_cast<std::size_t>(n));
+    return true;
+}
 
 }  // namespace
 
@@ -78,8 +93,9 @@ void WorkbenchServer::serve(ReadyConnection c) {
         if (ok && closeRequested) return room_.drain(c.fd);
         if (!ok || closed || last) break;
         std::string rest = stream.takePending();
+        if (!headComplete(rest) && !readMore(c.fd, rest, limits_.nextRequestMs)) break;
         if (!headComplete(rest)) return room_.admit(c.fd, std::move(rest), served);
-        // The next request is already in (pipelined): served on this thread.
+        // The next request is already in (pipelined, or sent at once): served on this thread.
         readBy = HttpClock::now() + std::chrono::milliseconds(limits_.waiting.requestMs);
         stream.setPending(std::move(rest));
     }
