@@ -118,7 +118,12 @@ export-guards:
 source-lists: build dll
 	@bash scripts/check_sources.sh
 
-demo: deps-demo build
+# Only what the demo runs: the library, the emulator, the renderer's tool
+# and the example (no tests, no benchmarks).
+DEMO_TARGETS := qovlib qovemu qovpreview print_label
+demo: deps-demo
+	cmake --preset linux >/dev/null
+	cmake --build --preset linux -j $(JOBS) --target $(DEMO_TARGETS)
 	@bash scripts/demo.sh
 
 # Every example job of tests/jobs rendered and fed to the emulator, each
