@@ -25,7 +25,14 @@ if [ -n "$missing" ]; then
   if grep -q ':i386$' <<<"$pkgs" && ! dpkg --print-foreign-architectures | grep -qx i386; then
     $SUDO dpkg --add-architecture i386
   fi
-  $SUDO apt-get update -qq
+  # A mirror in the middle of a sync serves an index of the wrong size for a
+  # minute or so: try again, then go on with what was fetched (the install
+  # says clearly what it cannot find).
+  for try in 1 2 3 4; do
+    $SUDO apt-get update -qq && break
+    [ "$try" -eq 4 ] && { echo "deps: the package indexes did not all update; installing with what was fetched" >&2; break; }
+    sleep $((try * 15))
+  done
   # shellcheck disable=SC2086
   $SUDO apt-get install -y -qq --no-install-recommends $missing
 fi
