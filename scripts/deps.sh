@@ -26,15 +26,23 @@ if [ -n "$missing" ]; then
     $SUDO dpkg --add-architecture i386
   fi
   # A mirror in the middle of a sync serves an index of the wrong size for a
-  # minute or so: try again, then go on with what was fetched (the install
-  # says clearly what it cannot find).
-  for try in 1 2 3 4; do
+  # while: try again, then go on with what was fetched.
+  for try in 1 2 3; do
     $SUDO apt-get update -qq && break
-    [ "$try" -eq 4 ] && { echo "deps: the package indexes did not all update; installing with what was fetched" >&2; break; }
-    sleep $((try * 15))
+    [ "$try" -eq 3 ] && { echo "deps: the package indexes did not all update; installing with what was fetched" >&2; break; }
+    sleep $((try * 10))
   done
   # shellcheck disable=SC2086
-  $SUDO apt-get install -y -qq --no-install-recommends $missing
+  if ! $SUDO apt-get install -y -qq --no-install-recommends $missing; then
+    # Without the i386 index the 32-bit packages cannot match the 64-bit
+    # libraries' versions: install the rest; the x86 Wine runs then report
+    # themselves skipped (scripts/i386_host.sh status names the loader).
+    tr ' ' '\n' <<<"$missing" | grep -q ':i386$' || exit 1
+    rest=$(tr ' ' '\n' <<<"$missing" | grep -v ':i386$' | tr '\n' ' ')
+    # shellcheck disable=SC2086
+    $SUDO apt-get install -y -qq --no-install-recommends $rest || exit 1
+    echo "deps: the 32-bit packages ($(tr ' ' '\n' <<<"$missing" | grep ':i386$' | paste -sd ' ')) could not be installed: the x86 runtime checks will be skipped"
+  fi
 fi
 if [ "$want" = all ]; then
   bash i386_host.sh setup

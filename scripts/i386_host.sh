@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Whether this machine runs 32-bit x86 programs (the x86 Wine loader is one),
-# and how: natively, or through an emulator registered with binfmt_misc.
+# and how: natively, or through an emulator registered with binfmt_misc; and
+# whether that loader is installed.
 #
 #   i386_host.sh status   prints "native", "emulated" or "unavailable: why";
 #                         exits 1 for the last
@@ -15,6 +16,7 @@ set -uo pipefail
 
 binfmt=/proc/sys/fs/binfmt_misc
 emulator=/usr/bin/qemu-i386-static
+loader=/usr/lib/wine/wine
 # A 32-bit little-endian x86 ELF executable, as binfmt_misc matches it: the
 # ABI bytes and the low bit of the type are masked out (what the emulator's
 # own registration uses).
@@ -58,6 +60,10 @@ i386_handler() {
 
 status() {
   if probe_runs; then
+    if [ ! -x "$loader" ]; then
+      echo "unavailable: the 32-bit Wine loader $loader is not installed (package wine32:i386)"
+      return 1
+    fi
     if i386_handler >/dev/null; then echo emulated; else echo native; fi
     return 0
   fi
