@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "qovlib.h"
+#include "socket_tuning.h"
 
 namespace qovprint {
 
@@ -61,6 +62,7 @@ bool LibraryLink::open(const std::string& uri, std::string* error) {
     switch (t.transport) {
     case Transport::Network:
         failed = openethernet(t.host.c_str(), t.port);
+        if (!failed) setNoDelayTowards(t.host, t.port);
         break;
     case Transport::File: {
         // The library never creates a port; a file standing in for one must exist.

@@ -6,12 +6,17 @@
 
 #include <string>
 
+#include "image_limits.h"
+
 namespace qovprint {
 
 void installJobCallbacks(pappl_pr_driver_data_t* data);
 
 // The system-wide filters: application/vnd.cups-raw goes out as it is.
 void addRawFilters(pappl_system_t* system);
+
+// PNG documents are read by qovprint itself, within the limits.
+void addPngFilter(pappl_system_t* system, const ImageLimits& limits);
 
 // The test page: a label composed with the library's form calls, drawn by the
 // renderer into a PNG under `dir` for the printer's resolution and size.

@@ -15,6 +15,7 @@
 #include "printer_jobs.h"
 #include "printer_status.h"
 #include "qovlib.h"
+#include "stream_watch.h"
 
 namespace qovprint {
 
@@ -26,29 +27,19 @@ struct RasterJob {
     JobSettings settings;
     PagePicture page;
     bool pageOpen = false;
-    int greyMax = 255;               // the largest grey level the lines carry
-    std::vector<std::uint8_t> line;  // a line with its levels stretched
+    unsigned linesSeen = 0;  // lines of the open page delivered so far
 };
 
-std::size_t options_width(const RasterJob* r) { return static_cast<std::size_t>(r->page.inputWidth()); }
-
-// PAPPL hands the lines of a grey PNG of 1, 2 or 4 bits a pixel over with
-// their levels as stored (0..1, 0..3, 0..15), not stretched to 0..255: a
-// one-bit PNG's white would read as black. The PNG header tells the depth.
-int pngGreyMax(const char* path) {
-    std::FILE* f = path ? std::fopen(path, "rb") : nullptr;
-    if (!f) return 255;
-    unsigned char h[26] = {};
-    const bool whole = std::fread(h, 1, sizeof h, f) == sizeof h;
-    std::fclose(f);
-    static const unsigned char signature[8] = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
-    if (!whole || std::memcmp(h, signature, 8) != 0 || std::memcmp(h + 12, "IHDR", 4) != 0) return 255;
-    const int depth = h[24], colourType = h[25];
-    if ((colourType == 0 || colourType == 4) && depth < 8) return (1 << depth) - 1;
-    return 255;
-}
-
 RasterJob* jobData(pappl_job_t* job) { return static_cast<RasterJob*>(papplJobGetData(job)); }
+
+// A failing callback lets the job's data go at once: whether PAPPL still
+// calls the end-of-job callback after a failure is not ours to rely on.
+bool failJob(pappl_job_t* job) {
+    unwatchStream(job);
+    delete jobData(job);
+    papplJobSetData(job, nullptr);
+    return false;
+}
 
 void applySettings(const JobSettings& s) {
     QOVA_DLLinit();
@@ -93,14 +84,9 @@ bool sendPage(pappl_job_t* job, RasterJob& r, unsigned pageNo) {
 bool startJob(pappl_job_t* job, pappl_pr_options_t* options, pappl_device_t*) {
     auto* r = new RasterJob;
     r->settings = settingsFor(options);
-    const char* format = papplJobGetFormat(job);
-    if (format && !std::strcmp(format, "image/png")) r->greyMax = pngGreyMax(papplJobGetFilename(job));
     papplJobSetData(job, r);
-    if (!waitUntilReady(job)) {
-        delete r;
-        papplJobSetData(job, nullptr);
-        return false;
-    }
+    watchStream(job);
+    if (!waitUntilReady(job)) return failJob(job);
     QOVA_SETSENSOR(r->settings.sensor);
     return true;
 }
@@ -123,7 +109,7 @@ bool startPage(pappl_job_t* job, pappl_pr_options_t* options, pappl_device_t*, u
     else {
         papplLogJob(job, PAPPL_LOGLEVEL_ERROR, "Unsupported raster: %u bits, colour space %u.", h.cupsBitsPerPixel,
                     space);
-        return false;
+        return failJob(job);
     }
     // Every line is read as `cupsWidth` dots: a shorter line would be read past its end.
     const unsigned long long needed =
@@ -131,30 +117,25 @@ bool startPage(pappl_job_t* job, pappl_pr_options_t* options, pappl_device_t*, u
     if (needed > h.cupsBytesPerLine) {
         papplLogJob(job, PAPPL_LOGLEVEL_ERROR, "Malformed raster: %u dots a line need %llu bytes, the line has %u.",
                     h.cupsWidth, needed, h.cupsBytesPerLine);
-        return false;
+        return failJob(job);
     }
     std::string error;
     if (!r->page.start(static_cast<int>(h.cupsWidth), static_cast<int>(h.cupsHeight), input, kMaxPageBytes, &error)) {
         papplLogJob(job, PAPPL_LOGLEVEL_ERROR, "%s", error.c_str());
-        return false;
+        return failJob(job);
     }
     if (h.HWResolution[0] > 0) r->settings.dpi = static_cast<int>(h.HWResolution[0]);
     r->pageOpen = true;
+    r->linesSeen = 0;
     return true;
 }
 
 bool writeLine(pappl_job_t* job, pappl_pr_options_t*, pappl_device_t*, unsigned y, const unsigned char* line) {
     RasterJob* r = jobData(job);
     if (!r || !r->pageOpen) return false;
-    if (r->greyMax != 255 && r->page.input() == PagePicture::Input::Grey8) {
-        // Stretch the levels of a low-depth grey PNG to the full range.
-        r->line.resize(options_width(r));
-        for (std::size_t x = 0; x < r->line.size(); ++x)
-            r->line[x] = static_cast<std::uint8_t>(std::min(255, line[x] * 255 / r->greyMax));
-        r->page.addLine(static_cast<int>(y), r->line.data());
-        return true;
-    }
     r->page.addLine(static_cast<int>(y), line);
+    if (y + 1 > r->linesSeen) r->linesSeen = y + 1;
+    streamProgress(job);
     return true;
 }
 
@@ -164,10 +145,18 @@ bool endPage(pappl_job_t* job, pappl_pr_options_t*, pappl_device_t*, unsigned pa
     r->page.finish();
     r->pageOpen = false;
     if (papplJobIsCanceled(job)) return true;
-    return sendPage(job, *r, page);
+    // A stream cut short ends its page early: half a label is not printed.
+    if (r->linesSeen < static_cast<unsigned>(r->page.height())) {
+        papplLogJob(job, PAPPL_LOGLEVEL_ERROR, "Page %u ended after %u of its %d lines: not printed.", page, r->linesSeen,
+                    r->page.height());
+        papplJobSetMessage(job, "The document ended in the middle of page %u.", page);
+        return failJob(job);
+    }
+    return sendPage(job, *r, page) || failJob(job);
 }
 
 bool endJob(pappl_job_t* job, pappl_pr_options_t*, pappl_device_t*) {
+    unwatchStream(job);
     delete jobData(job);
     papplJobSetData(job, nullptr);
     return true;

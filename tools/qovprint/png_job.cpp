@@ -1,0 +1,42 @@
+// PNG jobs: decoded by qovprint (png_decode) and handed to PAPPL's image
+// placement, which calls the raster callbacks. PAPPL's own PNG filter keeps
+// 1, 2 and 4-bit grey levels unstretched and tells a refused size only its
+// log; this one fails the job with a message that says why.
+#include "png_decode.h"
+#include "printer_driver.h"
+#include "printer_jobs.h"
+
+namespace qovprint {
+
+namespace {
+
+ImageLimits gLimits;
+
+bool filterPng(pappl_job_t* job, pappl_device_t* device, void*) {
+    GreyPicture picture;
+    std::string error;
+    if (!decodePngGrey(papplJobGetFilename(job), gLimits, &picture, &error)) {
+        papplLogJob(job, PAPPL_LOGLEVEL_ERROR, "PNG refused: %s.", error.c_str());
+        papplJobSetMessage(job, "PNG refused: %s.", error.c_str());
+        papplJobSetReasons(job, PAPPL_JREASON_DOCUMENT_FORMAT_ERROR, PAPPL_JREASON_NONE);
+        return false;
+    }
+    papplLogJob(job, PAPPL_LOGLEVEL_DEBUG, "PNG of %dx%d pixels at %d ppi.", picture.width, picture.height,
+                picture.ppi);
+    pappl_pr_options_t* options = papplJobCreatePrintOptions(job, 1, false);
+    if (!options) return false;
+    const bool ok =
+        papplJobFilterImage(job, device, options, picture.pixels.data(), picture.width, picture.height, 1, picture.ppi,
+                            false);
+    papplJobDeletePrintOptions(options);
+    return ok;
+}
+
+}  // namespace
+
+void addPngFilter(pappl_system_t* system, const ImageLimits& limits) {
+    gLimits = limits;
+    papplSystemAddMIMEFilter(system, "image/png", kCommandFormat, filterPng, nullptr);
+}
+
+}  // namespace qovprint
