@@ -150,8 +150,8 @@ clean:
 # qovprint, the printer application (PAPPL), against qovemu: `make test`
 # runs the quick part (a printer made by `add` prints a PNG and raw jobs;
 # the status mapping; the live fault test when qovemu has --http); the
-# ipptool conformance and the closed loop of grey barcodes (with the bad
-# input) are targets of their own.
+# ipptool conformance and the closed loop (grey barcodes, a PDF through a
+# private cupsd, the bad input) are targets of their own.
 .PHONY: printer-app-tests printer-app-conformance printer-app-loop printer-app-bench
 printer-app-tests: build
 	@bash scripts/printer_app_tests.sh quick
@@ -160,7 +160,7 @@ printer-app-conformance: build
 	@bash scripts/printer_app_tests.sh conformance
 
 printer-app-loop: build
-	@bash scripts/printer_app_tests.sh loop bad-input
+	@bash scripts/printer_app_tests.sh loop cups bad-input
 
 # qovprint against Debian's lprint, side by side, the same PNGs.
 printer-app-bench: build
