@@ -618,13 +618,14 @@ bench() {
   ln -sf "$(command -v lprint)" "$work/$lp_name"
   lp="$work/$lp_name"
   lp_port="$($checks fresh-port)"
-  mkdir -p "$work/lpspool"
-  "$lp" server -o server-port="$lp_port" -o log-level=error -o log-file="$work/lprint.log" \
+  mkdir -p "$work/lpspool" "$work/lphome"
+  # Its state goes to $HOME/.lprint.conf: a home of its own keeps it there.
+  HOME="$work/lphome" "$lp" server -o server-port="$lp_port" -o log-level=error -o log-file="$work/lprint.log" \
     -o spool-directory="$work/lpspool" >/dev/null 2>&1 &
   pids+=("$!")
   for _ in $(seq 100); do [ -S "/run/$lp_name.sock" ] && curl -s -o /dev/null "http://localhost:$lp_port/" && break; sleep 0.1; done
   : >"$out"
-  "$lp" add -d zpl -v "file://$out" -m zpl_4inch-203dpi-dt >/dev/null || { fail "bench: lprint add"; return; }
+  HOME="$work/lphome" "$lp" add -d zpl -v "file://$out" -m zpl_4inch-203dpi-dt >/dev/null || { fail "bench: lprint add"; return; }
   local doc which uri sink t0 t1 id st times median
   for doc in label-1bit.png label-grey.png; do
     for which in qovprint lprint; do

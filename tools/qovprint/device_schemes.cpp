@@ -24,10 +24,14 @@ bool deviceOpen(pappl_device_t* device, const char* uri, const char*) {
         papplDeviceError(device, "%s", error.c_str());
         return false;
     }
+    LibraryLink::instance().noteJobUse();
     return true;
 }
 
-void deviceClose(pappl_device_t*) { LibraryLink::instance().release(); }
+void deviceClose(pappl_device_t*) {
+    LibraryLink::instance().noteJobUse();
+    LibraryLink::instance().release();
+}
 
 // Replies come back through the status reads; nothing else reads.
 ssize_t deviceRead(pappl_device_t*, void*, size_t) { return -1; }

@@ -17,7 +17,9 @@ constexpr int kPureWhite = 247;
 
 class PagePicture {
 public:
-    enum class Input { Black1, Grey8 };
+    // Black1: PWG black, 1 = dot. Grey8: a byte a dot, 0 black .. 255 white.
+    // White1: 1 = blank, as a one-bit grey PNG stores its rows (and the logo's own order).
+    enum class Input { Black1, Grey8, White1 };
 
     // Fails (returns false, with a message) when the page is empty or its
     // bitmap would exceed maxBytes.
@@ -47,6 +49,9 @@ private:
     Input input_ = Input::Black1;
     std::vector<std::uint8_t> bits_;
     std::vector<std::uint8_t> grey_[3];  // rows y-1, y, y+1 of the grey input
+    std::vector<std::uint8_t> pure_[3];  // for each of those dots: 1 when pure black or white
+    bool grey3_[3] = {false, false, false};  // whether each of those rows holds a grey dot
+    std::vector<std::uint8_t> near_;     // a dot's pure neighbours above, below or beside it
     int lastGrey_ = -1;                 // last grey row received
 };
 

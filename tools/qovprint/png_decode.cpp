@@ -58,21 +58,33 @@ struct Decoder {
 
 // Reads the picture as grey, or grey and alpha (d.channels 2). False with
 // d.libpngMessage set when libpng fails, with *error set when the limits refuse.
-bool readPicture(Decoder& d, const ImageLimits& limits, GreyPicture* out, std::string* error) {
+bool readPicture(Decoder& d, const ImageLimits& limits, bool keepOneBit, GreyPicture* out, std::string* error) {
     if (setjmp(png_jmpbuf(d.png))) return false;
     png_init_io(d.png, d.file);
+#ifdef PNG_IGNORE_ADLER32
+    // zlib's own checksum of the picture data costs a tenth of a decode; the
+    // CRC of every chunk still guards the data.
+    png_set_option(d.png, PNG_IGNORE_ADLER32, PNG_OPTION_ON);
+#endif
     png_read_info(d.png, d.info);  // the chunks before the picture's data
     out->width = static_cast<int>(png_get_image_width(d.png, d.info));
     out->height = static_cast<int>(png_get_image_height(d.png, d.info));
-    png_set_expand(d.png);  // palette to RGB, 1, 2 and 4-bit grey to 8 bits, tRNS to alpha
-    png_set_scale_16(d.png);
-    if (png_get_color_type(d.png, d.info) & PNG_COLOR_MASK_COLOR) png_set_rgb_to_gray_fixed(d.png, 1, -1, -1);
+    const bool oneBit = keepOneBit && png_get_color_type(d.png, d.info) == PNG_COLOR_TYPE_GRAY &&
+                        png_get_bit_depth(d.png, d.info) == 1 && !png_get_valid(d.png, d.info, PNG_INFO_tRNS);
+    out->bitsPerDot = oneBit ? 1 : 8;
+    if (!oneBit) {
+        png_set_expand(d.png);  // palette to RGB, 1, 2 and 4-bit grey to 8 bits, tRNS to alpha
+        png_set_scale_16(d.png);
+        if (png_get_color_type(d.png, d.info) & PNG_COLOR_MASK_COLOR) png_set_rgb_to_gray_fixed(d.png, 1, -1, -1);
+    }
     png_set_interlace_handling(d.png);
     png_read_update_info(d.png, d.info);
     d.channels = png_get_channels(d.png, d.info);
     if (!withinLimits(out->width, out->height, d.channels, limits, error)) return false;
     const std::size_t rowBytes = png_get_rowbytes(d.png, d.info);
-    if (rowBytes != static_cast<std::size_t>(out->width) * static_cast<std::size_t>(d.channels)) {
+    const std::size_t expected = oneBit ? (static_cast<std::size_t>(out->width) + 7) / 8
+                                        : static_cast<std::size_t>(out->width) * static_cast<std::size_t>(d.channels);
+    if (rowBytes != expected) {
         *error = "unexpected PNG row layout";
         return false;
     }
@@ -87,7 +99,8 @@ bool readPicture(Decoder& d, const ImageLimits& limits, GreyPicture* out, std::s
 
 }  // namespace
 
-bool decodePngGrey(const char* path, const ImageLimits& limits, GreyPicture* out, std::string* error) {
+bool decodePngGrey(const char* path, const ImageLimits& limits, GreyPicture* out, std::string* error,
+                   bool keepOneBit) {
     *out = GreyPicture{};
     Decoder d;
     d.file = path ? std::fopen(path, "rb") : nullptr;
@@ -102,7 +115,7 @@ bool decodePngGrey(const char* path, const ImageLimits& limits, GreyPicture* out
         return false;
     }
     error->clear();
-    if (!readPicture(d, limits, out, error)) {
+    if (!readPicture(d, limits, keepOneBit, out, error)) {
         if (error->empty()) *error = "unreadable PNG: " + d.libpngMessage;
         out->pixels.clear();
         return false;
@@ -118,6 +131,19 @@ bool decodePngGrey(const char* path, const ImageLimits& limits, GreyPicture* out
         out->pixels.shrink_to_fit();
     }
     return true;
+}
+
+void expandBits(GreyPicture* p) {
+    if (p->bitsPerDot != 1) return;
+    const std::size_t stride = (static_cast<std::size_t>(p->width) + 7) / 8;
+    std::vector<std::uint8_t> bytes(static_cast<std::size_t>(p->width) * static_cast<std::size_t>(p->height));
+    for (int y = 0; y < p->height; ++y) {
+        const std::uint8_t* row = p->pixels.data() + stride * static_cast<std::size_t>(y);
+        std::uint8_t* out = bytes.data() + static_cast<std::size_t>(p->width) * static_cast<std::size_t>(y);
+        for (int x = 0; x < p->width; ++x) out[x] = (row[x >> 3] & (0x80 >> (x & 7))) ? 255 : 0;
+    }
+    p->pixels.swap(bytes);
+    p->bitsPerDot = 8;
 }
 
 }  // namespace qovprint

@@ -13,11 +13,19 @@ namespace qovprint {
 struct GreyPicture {
     int width = 0, height = 0;
     int ppi = 0;                      // from the file, 0 when it says none
-    std::vector<std::uint8_t> pixels; // width x height, 0 black .. 255 white
+    int bitsPerDot = 8;               // 8: pixels is width x height bytes, 0 black .. 255 white;
+                                      // 1: rows of (width + 7) / 8 bytes, most significant bit
+                                      //    first, 1 white (a one-bit PNG as stored)
+    std::vector<std::uint8_t> pixels;
 };
 
 // False, with a message, when the file cannot be read, is no whole PNG, or
-// is larger than the limits allow.
-bool decodePngGrey(const char* path, const ImageLimits& limits, GreyPicture* out, std::string* error);
+// is larger than the limits allow. With keepOneBit a one-bit grey PNG
+// without transparency keeps its bits (bitsPerDot 1).
+bool decodePngGrey(const char* path, const ImageLimits& limits, GreyPicture* out, std::string* error,
+                   bool keepOneBit = false);
+
+// A one-bit picture as bytes (bitsPerDot 8); others stay as they are.
+void expandBits(GreyPicture* picture);
 
 }  // namespace qovprint

@@ -28,6 +28,7 @@ struct RasterJob {
     PagePicture page;
     bool pageOpen = false;
     unsigned linesSeen = 0;  // lines of the open page delivered so far
+    bool oneBitPng = false;  // the lines are a one-bit PNG's rows, not the header's raster
 };
 
 RasterJob* jobData(pappl_job_t* job) { return static_cast<RasterJob*>(papplJobGetData(job)); }
@@ -102,7 +103,9 @@ bool startPage(pappl_job_t* job, pappl_pr_options_t* options, pappl_device_t*, u
     static_assert(sizeof space == sizeof h.cupsColorSpace, "colour space is one word");
     std::memcpy(&space, &h.cupsColorSpace, sizeof space);
     PagePicture::Input input;
-    if (h.cupsBitsPerPixel == 1 && space == CUPS_CSPACE_K)
+    if (r->oneBitPng)
+        input = PagePicture::Input::White1;
+    else if (h.cupsBitsPerPixel == 1 && space == CUPS_CSPACE_K)
         input = PagePicture::Input::Black1;
     else if (h.cupsBitsPerPixel == 8 && (space == CUPS_CSPACE_SW || space == CUPS_CSPACE_W))
         input = PagePicture::Input::Grey8;
@@ -114,7 +117,7 @@ bool startPage(pappl_job_t* job, pappl_pr_options_t* options, pappl_device_t*, u
     // Every line is read as `cupsWidth` dots: a shorter line would be read past its end.
     const unsigned long long needed =
         input == PagePicture::Input::Black1 ? (h.cupsWidth + 7ull) / 8 : static_cast<unsigned long long>(h.cupsWidth);
-    if (needed > h.cupsBytesPerLine) {
+    if (!r->oneBitPng && needed > h.cupsBytesPerLine) {
         papplLogJob(job, PAPPL_LOGLEVEL_ERROR, "Malformed raster: %u dots a line need %llu bytes, the line has %u.",
                     h.cupsWidth, needed, h.cupsBytesPerLine);
         return failJob(job);
@@ -163,6 +166,26 @@ bool endJob(pappl_job_t* job, pappl_pr_options_t*, pappl_device_t*) {
 }
 
 }  // namespace
+
+bool printPlacedPage(pappl_job_t* job, pappl_pr_options_t* options, pappl_device_t* device, const std::uint8_t* pixels,
+                     int bitsPerDot) {
+    const unsigned height = options->header.cupsHeight;
+    const unsigned stride = bitsPerDot == 1 ? (options->header.cupsWidth + 7) / 8 : options->header.cupsBytesPerLine;
+    const int copies = options->copies > 0 ? options->copies : 1;
+    papplJobSetImpressions(job, 1);
+    if (!startJob(job, options, device)) return false;
+    jobData(job)->oneBitPng = bitsPerDot == 1;
+    bool ok = true;
+    for (int copy = 1; ok && copy <= copies && !papplJobIsCanceled(job); ++copy) {
+        ok = startPage(job, options, device, static_cast<unsigned>(copy));
+        for (unsigned y = 0; ok && y < height; ++y)
+            ok = writeLine(job, options, device, y, pixels + static_cast<std::size_t>(y) * stride);
+        ok = ok && endPage(job, options, device, static_cast<unsigned>(copy));
+        if (ok) papplJobSetImpressionsCompleted(job, 1);
+    }
+    endJob(job, options, device);
+    return ok;
+}
 
 void installRasterCallbacks(pappl_pr_driver_data_t* d) {
     d->rstartjob_cb = startJob;

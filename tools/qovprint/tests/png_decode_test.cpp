@@ -75,11 +75,11 @@ std::string writePng(const PngSpec& s) {
     return path;
 }
 
-GreyPicture decodeOk(const PngSpec& s, const ImageLimits& limits = {}) {
+GreyPicture decodeOk(const PngSpec& s, const ImageLimits& limits = {}, bool keepOneBit = false) {
     const std::string path = writePng(s);
     GreyPicture p;
     std::string error;
-    EXPECT_TRUE(qovprint::decodePngGrey(path.c_str(), limits, &p, &error)) << error;
+    EXPECT_TRUE(qovprint::decodePngGrey(path.c_str(), limits, &p, &error, keepOneBit)) << error;
     std::remove(path.c_str());
     return p;
 }
@@ -104,6 +104,23 @@ TEST(PngDecode, LowDepthGreyIsStretchedToTheFullRange) {
     EXPECT_EQ(decodeOk(two).pixels, (std::vector<std::uint8_t>{0, 85, 170, 255}));
     PngSpec sixteen = spec(2, 1, PNG_COLOR_TYPE_GRAY, 16, {{0xFF, 0xFF, 0x80, 0x00}});
     EXPECT_EQ(decodeOk(sixteen).pixels, (std::vector<std::uint8_t>{255, 128}));
+}
+
+TEST(PngDecode, OneBitGreyCanKeepItsBitsAndExpandsToTheSameBytes) {
+    PngSpec one = spec(10, 2, PNG_COLOR_TYPE_GRAY, 1, {{0b01010011, 0b11000000}, {0xFF, 0x00}});
+    GreyPicture bits = decodeOk(one, {}, true);
+    EXPECT_EQ(bits.bitsPerDot, 1);
+    EXPECT_EQ(bits.pixels.size(), 4u);  // 2 bytes a row
+    EXPECT_EQ(bits.pixels[0], 0b01010011);
+    EXPECT_EQ(bits.pixels[2], 0xFF);
+    qovprint::expandBits(&bits);
+    const GreyPicture bytes = decodeOk(one);
+    EXPECT_EQ(bytes.bitsPerDot, 8);
+    EXPECT_EQ(bits.bitsPerDot, 8);
+    EXPECT_EQ(bits.pixels, bytes.pixels);
+    // Only one-bit grey keeps its bits: two bits a dot are stretched as ever.
+    PngSpec two = spec(4, 1, PNG_COLOR_TYPE_GRAY, 2, {{0b00011011}});
+    EXPECT_EQ(decodeOk(two, {}, true).bitsPerDot, 8);
 }
 
 TEST(PngDecode, ColourAndPaletteBecomeGreyAndTransparencyIsWhitePaper) {
