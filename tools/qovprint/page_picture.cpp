@@ -17,7 +17,12 @@ constexpr std::uint8_t kCluster8[8][8] = {
     {30, 20, 18, 28, 33, 41, 55, 39}, {34, 46, 48, 36, 25, 11, 13, 27}, {44, 58, 60, 50, 9, 1, 3, 15},
     {42, 56, 62, 52, 23, 7, 5, 17},   {32, 40, 54, 38, 31, 21, 19, 29}};
 
-bool pure(std::uint8_t g) { return g <= kPureBlack || g >= kPureWhite; }
+constexpr std::uint8_t kNoNeighbour = 128;  // a mid grey: neither black nor white
+
+// g <= kPureBlack or g >= kPureWhite, as one comparison the compiler can vectorise.
+inline bool pure(std::uint8_t g) {
+    return static_cast<std::uint8_t>(g - (kPureBlack + 1)) >= kPureWhite - kPureBlack - 1;
+}
 
 }  // namespace
 
@@ -38,10 +43,9 @@ bool PagePicture::start(int width, int height, Input input, std::size_t maxBytes
     height_ = height;
     input_ = input;
     bits_.assign(bytes, 0xFF);
-    for (auto& r : grey_) r.assign(static_cast<std::size_t>(width), 255);
-    for (auto& r : pure_) r.assign(static_cast<std::size_t>(width), 1);
-    for (bool& g : grey3_) g = false;
-    near_.assign(static_cast<std::size_t>(width), 0);
+    for (auto& r : grey_) r.assign(static_cast<std::size_t>(width) + 2, kNoNeighbour);
+    noRow_.assign(static_cast<std::size_t>(width) + 2, kNoNeighbour);
+    for (bool& g : hasGrey_) g = false;
     lastGrey_ = -1;
     return true;
 }
@@ -71,13 +75,11 @@ void PagePicture::addLine(int y, const std::uint8_t* line) {
     // Grey: row y-1 can be decided once row y (its lower neighbour) is known.
     if (y != lastGrey_ + 1) return;  // out of order: ignored
     std::rotate(grey_, grey_ + 1, grey_ + 3);  // [y-2, y-1, new] -> slot 2 takes row y
-    std::rotate(pure_, pure_ + 1, pure_ + 3);
-    std::rotate(grey3_, grey3_ + 1, grey3_ + 3);
-    std::memcpy(grey_[2].data(), line, static_cast<std::size_t>(inputWidth_));
-    std::uint8_t* p = pure_[2].data();
-    std::uint8_t all = 1;
-    for (int x = 0; x < inputWidth_; ++x) all &= p[x] = pure(line[x]);
-    grey3_[2] = !all;
+    std::rotate(hasGrey_, hasGrey_ + 1, hasGrey_ + 3);
+    std::memcpy(grey_[2].data() + 1, line, static_cast<std::size_t>(inputWidth_));
+    bool grey = false;
+    for (int x = 0; x < inputWidth_; ++x) grey |= !pure(line[x]);
+    hasGrey_[2] = grey;
     lastGrey_ = y;
     if (y >= 1) convertGrey(y - 1);
 }
@@ -86,19 +88,17 @@ void PagePicture::finish() {
     if (input_ != Input::Grey8 || lastGrey_ < 0) return;
     // The row below the last one is the edge of the page: plain white.
     std::rotate(grey_, grey_ + 1, grey_ + 3);
-    std::rotate(pure_, pure_ + 1, pure_ + 3);
-    std::rotate(grey3_, grey3_ + 1, grey3_ + 3);
-    std::fill(grey_[2].begin(), grey_[2].end(), 255);
-    std::fill(pure_[2].begin(), pure_[2].end(), 1);
-    grey3_[2] = false;
+    std::rotate(hasGrey_, hasGrey_ + 1, hasGrey_ + 3);
+    hasGrey_[2] = false;  // convertGrey looks at no row below the last
     convertGrey(lastGrey_);
     lastGrey_ = height_;  // no more rows
 }
 
 void PagePicture::convertGrey(int y) {
-    // grey_[1] is row y; grey_[0] the row above (white above the top), grey_[2] the row below.
-    const std::uint8_t* here = grey_[1].data();
-    if (!grey3_[1]) {
+    // grey_[1] is row y, grey_[0] the row above, grey_[2] the row below; the
+    // page's edges have no neighbours: noRow_ stands for them.
+    const std::uint8_t* here = grey_[1].data() + 1;
+    if (!hasGrey_[1]) {
         // Only pure dots (a one-bit picture, a blank row): black is a dot, eight at a time.
         std::uint8_t* out = bits_.data() + static_cast<std::size_t>(y) * rowBytes();
         for (int x = 0; x < inputWidth_; x += 8) {
@@ -110,24 +110,8 @@ void PagePicture::convertGrey(int y) {
         }
         return;
     }
-    const bool top = y == 0, bottom = lastGrey_ == y;  // page edges are no neighbours
-    const std::size_t n = static_cast<std::size_t>(inputWidth_);
-    // A grey dot is an edge when a dot above or below it, straight or
-    // diagonal, or beside it is pure black or white.
-    {
-        const std::uint8_t* above = pure_[0].data();
-        const std::uint8_t* below = pure_[2].data();
-        const std::uint8_t* beside = pure_[1].data();
-        std::uint8_t* near = near_.data();
-        for (std::size_t x = 0; x < n; ++x) near[x] = (!top && above[x]) | (!bottom && below[x]);
-        std::uint8_t previous = 0;  // the column left of x, above or below
-        for (std::size_t x = 0; x < n; ++x) {
-            const std::uint8_t column = near[x];
-            const std::uint8_t right = x + 1 < n ? (near[x + 1] | beside[x + 1]) : 0;
-            near[x] = previous | column | right | (x > 0 ? beside[x - 1] : 0);
-            previous = column;
-        }
-    }
+    const std::uint8_t* above = (y == 0 ? noRow_ : grey_[0]).data() + 1;
+    const std::uint8_t* below = (lastGrey_ == y ? noRow_ : grey_[2]).data() + 1;
     // Edge dots are thresholded at 50 % with what the row's previous edge
     // dots left over carried along, so a bar keeps its width: Ghostscript's
     // anti-aliasing grows every bar by about a quarter dot, and a plain
@@ -141,7 +125,11 @@ void PagePicture::convertGrey(int y) {
             continue;
         }
         if (g >= kPureWhite) continue;
-        if (near_[static_cast<std::size_t>(x)]) {
+        // A grey dot next to pure black or white (above, below, beside or
+        // diagonal) is an edge: anti-aliasing of a bar or a glyph.
+        const bool edge = pure(above[x - 1]) || pure(above[x]) || pure(above[x + 1]) || pure(here[x - 1]) ||
+                          pure(here[x + 1]) || pure(below[x - 1]) || pure(below[x]) || pure(below[x + 1]);
+        if (edge) {
             const int ink = 255 - g + carried;
             if (ink >= 128) {
                 setDot(x, y);

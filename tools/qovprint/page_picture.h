@@ -48,10 +48,12 @@ private:
     int width_ = 0, inputWidth_ = 0, height_ = 0;
     Input input_ = Input::Black1;
     std::vector<std::uint8_t> bits_;
-    std::vector<std::uint8_t> grey_[3];  // rows y-1, y, y+1 of the grey input
-    std::vector<std::uint8_t> pure_[3];  // for each of those dots: 1 when pure black or white
-    bool grey3_[3] = {false, false, false};  // whether each of those rows holds a grey dot
-    std::vector<std::uint8_t> near_;     // a dot's pure neighbours above, below or beside it
+    // Rows y-1, y, y+1 of the grey input, each with one dot of mid grey
+    // before and after it (no neighbour there); and a row of mid grey that
+    // stands for the rows beyond the page's top and bottom edges.
+    std::vector<std::uint8_t> grey_[3];
+    std::vector<std::uint8_t> noRow_;
+    bool hasGrey_[3] = {false, false, false};  // whether each of those rows holds a dot that is not pure
     int lastGrey_ = -1;                 // last grey row received
 };
 
