@@ -41,7 +41,7 @@ cleanup() {
   [ -z "$cups_dir" ] || bash "$here/scripts/private_cups.sh" stop "$cups_dir" || true
   for p in "${pids[@]}"; do kill "$p" 2>/dev/null; done
   for p in "${pids[@]}"; do wait "$p" 2>/dev/null; done
-  rm -f "/var/lib/$name.state" "/run/$name.sock" "${TMPDIR:-/tmp}/$name$(id -u).sock"
+  rm -f "/var/lib/$name.state" "/run/$name.sock" "${TMPDIR:-/tmp}/$name$(id -u).sock" "/run/lprint-bench-$$.sock"
   if [ "${KEEP_WORK:-0}" = 1 ]; then echo "work files kept in $work"; else rm -rf "$work"; fi
 }
 trap cleanup EXIT
