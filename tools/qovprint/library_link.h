@@ -6,6 +6,7 @@
 // device needs the library.
 #include <atomic>
 #include <chrono>
+#include <condition_variable>
 #include <mutex>
 #include <string>
 
@@ -41,7 +42,11 @@ public:
 private:
     bool open(const std::string& uri, std::string* error);
 
-    std::timed_mutex mutex_;
+    // Held or not, whichever thread takes or gives it back: PAPPL may close
+    // a device on another thread than the one that opened it.
+    std::mutex stateMutex_;
+    std::condition_variable freed_;
+    bool held_ = false;
     std::atomic<std::chrono::steady_clock::rep> lastJobUse_{0};
     std::string uri_;  // the open connection's URI, empty when none
     DeviceTarget current_;

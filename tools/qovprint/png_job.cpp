@@ -2,6 +2,7 @@
 // placement, which calls the raster callbacks. PAPPL's own PNG filter keeps
 // 1, 2 and 4-bit grey levels unstretched and tells a refused size only its
 // log; this one fails the job with a message that says why.
+#include "job_claims.h"
 #include "png_decode.h"
 #include "printer_driver.h"
 #include "printer_jobs.h"
@@ -25,7 +26,7 @@ bool alreadyPlaced(const GreyPicture& p, const pappl_pr_options_t& o) {
     return sameDots && sameScale && upright && h.HWResolution[0] == h.HWResolution[1];
 }
 
-bool filterPng(pappl_job_t* job, pappl_device_t* device, void*) {
+bool printPng(pappl_job_t* job, pappl_device_t* device) {
     GreyPicture picture;
     std::string error;
     if (!decodePngGrey(papplJobGetFilename(job), gLimits, &picture, &error, true)) {
@@ -47,6 +48,16 @@ bool filterPng(pappl_job_t* job, pappl_device_t* device, void*) {
                                  picture.ppi, false);
     }
     papplJobDeletePrintOptions(options);
+    return ok;
+}
+
+bool filterPng(pappl_job_t* job, pappl_device_t* device, void*) {
+    if (!claimJob(job)) {
+        papplLogJob(job, PAPPL_LOGLEVEL_WARN, "Started again while it runs (or ran): this run leaves it alone.");
+        return true;
+    }
+    const bool ok = printPng(job, device);
+    releaseJob(job);
     return ok;
 }
 

@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "job_claims.h"
 #include "logo_strips.h"
 #include "page_picture.h"
 #include "printer_driver.h"
@@ -39,6 +40,7 @@ bool failJob(pappl_job_t* job) {
     unwatchStream(job);
     delete jobData(job);
     papplJobSetData(job, nullptr);
+    releaseJob(job);
     return false;
 }
 
@@ -83,6 +85,10 @@ bool sendPage(pappl_job_t* job, RasterJob& r, unsigned pageNo) {
 }
 
 bool startJob(pappl_job_t* job, pappl_pr_options_t* options, pappl_device_t*) {
+    if (!claimJob(job)) {
+        papplLogJob(job, PAPPL_LOGLEVEL_WARN, "Started again while it runs (or ran): this run leaves it alone.");
+        return true;  // and the callbacks of this thread do nothing
+    }
     auto* r = new RasterJob;
     r->settings = settingsFor(options);
     papplJobSetData(job, r);
@@ -93,6 +99,7 @@ bool startJob(pappl_job_t* job, pappl_pr_options_t* options, pappl_device_t*) {
 }
 
 bool startPage(pappl_job_t* job, pappl_pr_options_t* options, pappl_device_t*, unsigned) {
+    if (!ownsJob(job)) return true;
     RasterJob* r = jobData(job);
     if (!r) return false;
     const auto& h = options->header;
@@ -134,6 +141,7 @@ bool startPage(pappl_job_t* job, pappl_pr_options_t* options, pappl_device_t*, u
 }
 
 bool writeLine(pappl_job_t* job, pappl_pr_options_t*, pappl_device_t*, unsigned y, const unsigned char* line) {
+    if (!ownsJob(job)) return true;
     RasterJob* r = jobData(job);
     if (!r || !r->pageOpen) return false;
     r->page.addLine(static_cast<int>(y), line);
@@ -143,6 +151,7 @@ bool writeLine(pappl_job_t* job, pappl_pr_options_t*, pappl_device_t*, unsigned 
 }
 
 bool endPage(pappl_job_t* job, pappl_pr_options_t*, pappl_device_t*, unsigned page) {
+    if (!ownsJob(job)) return true;
     RasterJob* r = jobData(job);
     if (!r || !r->pageOpen) return false;
     r->page.finish();
@@ -159,9 +168,11 @@ bool endPage(pappl_job_t* job, pappl_pr_options_t*, pappl_device_t*, unsigned pa
 }
 
 bool endJob(pappl_job_t* job, pappl_pr_options_t*, pappl_device_t*) {
+    if (!ownsJob(job)) return true;
     unwatchStream(job);
     delete jobData(job);
     papplJobSetData(job, nullptr);
+    releaseJob(job);
     return true;
 }
 

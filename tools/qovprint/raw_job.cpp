@@ -9,6 +9,7 @@
 #include <string>
 
 #include "byte_size.h"
+#include "job_claims.h"
 #include "printer_driver.h"
 #include "printer_jobs.h"
 #include "printer_status.h"
@@ -64,9 +65,19 @@ bool copyRaw(pappl_job_t* job, pappl_device_t* device) {
     return ok;
 }
 
-bool printRaw(pappl_job_t* job, pappl_pr_options_t*, pappl_device_t* device) { return copyRaw(job, device); }
+bool claimedCopy(pappl_job_t* job, pappl_device_t* device) {
+    if (!claimJob(job)) {
+        papplLogJob(job, PAPPL_LOGLEVEL_WARN, "Started again while it runs (or ran): this run leaves it alone.");
+        return true;
+    }
+    const bool ok = copyRaw(job, device);
+    releaseJob(job);
+    return ok;
+}
 
-bool filterRaw(pappl_job_t* job, pappl_device_t* device, void*) { return copyRaw(job, device); }
+bool printRaw(pappl_job_t* job, pappl_pr_options_t*, pappl_device_t* device) { return claimedCopy(job, device); }
+
+bool filterRaw(pappl_job_t* job, pappl_device_t* device, void*) { return claimedCopy(job, device); }
 
 }  // namespace
 
