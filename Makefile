@@ -155,8 +155,8 @@ clean:
 # qovprint, the printer application (PAPPL), against qovemu: `make test`
 # runs the quick part (a printer made by `add` prints a PNG and raw jobs;
 # the status mapping; the live fault test when qovemu has --http); the
-# ipptool conformance and the closed loop of grey barcodes (with the bad
-# input) are targets of their own.
+# ipptool conformance and the closed loop (grey barcodes, a PDF through a
+# private cupsd, the bad input) are targets of their own.
 .PHONY: printer-app-tests printer-app-conformance printer-app-loop printer-app-bench
 printer-app-tests: build
 	@bash scripts/printer_app_tests.sh quick
@@ -165,11 +165,20 @@ printer-app-conformance: build
 	@bash scripts/printer_app_tests.sh conformance
 
 printer-app-loop: build
-	@bash scripts/printer_app_tests.sh loop bad-input
+	@bash scripts/printer_app_tests.sh loop cups bad-input
 
 # qovprint against Debian's lprint, side by side, the same PNGs.
 printer-app-bench: build
 	@bash scripts/printer_app_tests.sh bench
+
+# qovprint and its tests built with AddressSanitizer and UBSan
+# (build/linux-asan); PAPPL's own leaks are suppressed, each with its reason
+# (tools/qovprint/tests/lsan.supp).
+.PHONY: printer-app-asan
+printer-app-asan:
+	cmake --preset linux-asan
+	cmake --build --preset linux-asan -j2 --target qovprint qovprint_tests qovemu
+	@BUILD_DIR=$(CURDIR)/build/linux-asan bash scripts/printer_app_tests.sh quick bad-input loop cups
 
 # The workbench's soak (bench/workbench): 8 printers, 100,000 labels through
 # the library from several processes; SOAK_ARGS scales it (--labels N).

@@ -2,10 +2,12 @@
 
 #include <pappl/pappl.h>
 
+#include <atomic>
 #include <chrono>
 #include <climits>
 #include <string>
 
+#include "job_claims.h"
 #include "library_link.h"
 #include "qovlib.h"
 
@@ -18,16 +20,33 @@ using namespace std::chrono_literals;
 // How long a job waits while another printer's job holds the library.
 constexpr auto kOpenWait = 120s;
 
+// The open device that holds the library (one at a time: the library has one connection).
+std::atomic<pappl_device_t*> gHolder{nullptr};
+
+void releaseLibrary() {
+    LibraryLink::instance().noteJobUse();
+    LibraryLink::instance().release();
+}
+
 bool deviceOpen(pappl_device_t* device, const char* uri, const char*) {
     std::string error;
     if (!LibraryLink::instance().acquire(uri ? uri : "", kOpenWait, &error)) {
         papplDeviceError(device, "%s", error.c_str());
         return false;
     }
+    gHolder = device;
+    LibraryLink::instance().noteJobUse();
     return true;
 }
 
-void deviceClose(pappl_device_t*) { LibraryLink::instance().release(); }
+void deviceClose(pappl_device_t* device) {
+    pappl_device_t* expected = device;
+    if (!gHolder.compare_exchange_strong(expected, nullptr)) return;  // closed already
+    // A second thread PAPPL started on the same job closes the device while
+    // the first still prints: the library goes back when that job ends.
+    if (deferWhileClaimed(releaseLibrary)) return;
+    releaseLibrary();
+}
 
 // Replies come back through the status reads; nothing else reads.
 ssize_t deviceRead(pappl_device_t*, void*, size_t) { return -1; }

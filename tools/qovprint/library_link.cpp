@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "qovlib.h"
+#include "socket_tuning.h"
 
 namespace qovprint {
 
@@ -32,18 +33,28 @@ LibraryLink& LibraryLink::instance() {
 }
 
 bool LibraryLink::acquire(const std::string& uri, std::chrono::milliseconds wait, std::string* error) {
-    if (!mutex_.try_lock_for(wait)) {
-        *error = "the printer connection is busy";
-        return false;
+    {
+        std::unique_lock<std::mutex> lock(stateMutex_);
+        if (!freed_.wait_for(lock, wait, [this] { return !held_; })) {
+            *error = "the printer connection is busy";
+            return false;
+        }
+        held_ = true;
     }
     if (uri.empty() || uri == uri_) return true;  // empty: the library alone, whatever is open
     closeCurrent();
     if (open(uri, error)) return true;
-    mutex_.unlock();
+    release();
     return false;
 }
 
-void LibraryLink::release() { mutex_.unlock(); }
+void LibraryLink::release() {
+    {
+        std::lock_guard<std::mutex> lock(stateMutex_);
+        held_ = false;
+    }
+    freed_.notify_one();
+}
 
 void LibraryLink::closeCurrent() {
     if (uri_.empty()) return;
@@ -61,6 +72,7 @@ bool LibraryLink::open(const std::string& uri, std::string* error) {
     switch (t.transport) {
     case Transport::Network:
         failed = openethernet(t.host.c_str(), t.port);
+        if (!failed) setNoDelayTowards(t.host, t.port);
         break;
     case Transport::File: {
         // The library never creates a port; a file standing in for one must exist.

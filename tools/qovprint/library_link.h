@@ -4,7 +4,9 @@
 // Lease is held; the connection stays open after a job (opening a network
 // connection costs the library a 50 ms settle), and is replaced when another
 // device needs the library.
+#include <atomic>
 #include <chrono>
+#include <condition_variable>
 #include <mutex>
 #include <string>
 
@@ -28,10 +30,24 @@ public:
     // While held: the transport of the current connection.
     Transport transport() const { return current_.transport; }
 
+    // Jobs note when they take and give back the printer: the status poller
+    // keeps off for a while after, so that a job following another does not
+    // wait for a status read (the library's network read sleeps 100 ms first).
+    void noteJobUse() { lastJobUse_ = std::chrono::steady_clock::now().time_since_epoch().count(); }
+    std::chrono::steady_clock::duration sinceJobUse() const {
+        return std::chrono::steady_clock::now().time_since_epoch() -
+               std::chrono::steady_clock::duration(lastJobUse_.load());
+    }
+
 private:
     bool open(const std::string& uri, std::string* error);
 
-    std::timed_mutex mutex_;
+    // Held or not, whichever thread takes or gives it back: PAPPL may close
+    // a device on another thread than the one that opened it.
+    std::mutex stateMutex_;
+    std::condition_variable freed_;
+    bool held_ = false;
+    std::atomic<std::chrono::steady_clock::rep> lastJobUse_{0};
     std::string uri_;  // the open connection's URI, empty when none
     DeviceTarget current_;
 };

@@ -5,14 +5,23 @@
 namespace qovprint {
 
 namespace {
-std::size_t digits(int n) { return std::to_string(n).size(); }
+std::size_t digits(int n) {  // of a positive number; called for every run of every row
+    std::size_t d = 1;
+    while (n >= 10) n /= 10, ++d;
+    return d;
+}
 }  // namespace
 
 std::size_t rowTextBytes(const PagePicture& page, int y, int rowNumber) {
     std::size_t bytes = 0;
     const int w = page.width();
+    const std::uint8_t* row = page.row(y);
     int x = 0;
     while (x < w) {
+        if (!(x & 7) && row[x >> 3] == 0xFF) {  // eight blank dots at once
+            x += 8;
+            continue;
+        }
         if (!page.dot(x, y)) {
             ++x;
             continue;

@@ -3,6 +3,7 @@
 // the command language and goes out through libqovlib.
 #include <pappl/pappl.h>
 
+#include <chrono>
 #include <cstdlib>
 #include <cstring>
 #include <string>
@@ -11,12 +12,12 @@
 #include "printer_driver.h"
 #include "printer_jobs.h"
 #include "printer_status.h"
+#include "raw_listener.h"
+#include "stream_watch.h"
 
 namespace {
 
 constexpr const char* kVersion = "2.0.0";
-constexpr int kMaxImageWidth = 16384, kMaxImageHeight = 16384;
-constexpr std::size_t kMaxImageBytes = 256u << 20;  // a decoded image
 
 const char* option(int n, cups_option_t* options, const char* name, const char* fallback) {
     const char* v = cupsGetOption(name, n, options);
@@ -34,6 +35,36 @@ const char* detectFormat(const unsigned char* header, size_t size, void*) {
     for (const char* s : starts)
         if (head.compare(first, std::strlen(s), s) == 0) return qovprint::kCommandFormat;
     return nullptr;
+}
+
+// The raw sockets' options: raw-socket-port (printer n on port + n - 1, 0
+// for none), document-idle-limit (seconds; raster streams from IPP clients
+// are held to it too) and document-size-limit (bytes, or with K, M, G).
+bool rawOptions(int n, cups_option_t* options, qovprint::RawSocketOptions* raw) {
+    const char* portText = option(n, options, "raw-socket-port", "9100");
+    const char* idleText = option(n, options, "document-idle-limit", "30");
+    const char* sizeText = option(n, options, "document-size-limit", "256M");
+    char* end = nullptr;
+    const long port = std::strtol(portText, &end, 10);
+    if (*end || port < 0 || port > 65535) {
+        fprintf(stderr, "qovprint: bad raw-socket-port %s\n", portText);
+        return false;
+    }
+    const double idle = std::strtod(idleText, &end);
+    if (*end || !(idle >= 0.1 && idle <= 3600)) {
+        fprintf(stderr, "qovprint: bad document-idle-limit %s (seconds, 0.1 to 3600)\n", idleText);
+        return false;
+    }
+    if (!qovprint::parseByteSize(sizeText, &raw->limits.maxBytes)) {
+        fprintf(stderr, "qovprint: bad document-size-limit %s (bytes, or with K, M or G)\n", sizeText);
+        return false;
+    }
+    raw->basePort = static_cast<int>(port);
+    raw->limits.idle = std::chrono::milliseconds(static_cast<long long>(idle * 1000));
+    const char* spool = cupsGetOption("spool-directory", n, options);
+    const char* tmp = std::getenv("TMPDIR");
+    raw->spoolDir = spool && *spool ? spool : tmp && *tmp ? tmp : "/tmp";
+    return true;
 }
 
 pappl_system_t* createSystem(int n, cups_option_t* options, void*) {
@@ -54,12 +85,17 @@ pappl_system_t* createSystem(int n, cups_option_t* options, void*) {
     for (const auto& l : levels)
         if (!std::strcmp(levelText, l.name)) level = l.level;
 
+    qovprint::RawSocketOptions raw;
+    if (!rawOptions(n, options, &raw)) return nullptr;
+
     const char* listen = option(n, options, "listen-hostname", "localhost");
+    // No PAPPL_SOPTIONS_RAW_SOCKET: qovprint's own raw sockets are bounded (raw_listener.h).
     pappl_soptions_t soptions = PAPPL_SOPTIONS_MULTI_QUEUE | PAPPL_SOPTIONS_WEB_INTERFACE | PAPPL_SOPTIONS_WEB_LOG |
-                                PAPPL_SOPTIONS_WEB_SECURITY | PAPPL_SOPTIONS_RAW_SOCKET;
+                                PAPPL_SOPTIONS_WEB_SECURITY;
     // On loopback alone TLS guards nothing, and offering it there names an
     // ipps URI that no listener serves.
     const bool loopback = !std::strcmp(listen, "localhost") || !std::strncmp(listen, "127.", 4) || !std::strcmp(listen, "::1");
+    raw.loopbackOnly = loopback;
     const char* tls = option(n, options, "tls", loopback ? "no" : "yes");
     if (!std::strcmp(tls, "no")) soptions |= PAPPL_SOPTIONS_NO_TLS;
     pappl_system_t* system =
@@ -77,7 +113,9 @@ pappl_system_t* createSystem(int n, cups_option_t* options, void*) {
     papplSystemSetFooterHTML(system, "QOVLIB label printers");
     papplSystemSetMIMECallback(system, detectFormat, nullptr);
     qovprint::addRawFilters(system);
-    papplSystemSetMaxImageSize(system, kMaxImageBytes, kMaxImageWidth, kMaxImageHeight);
+    const qovprint::ImageLimits limits;
+    qovprint::addPngFilter(system, limits);
+    papplSystemSetMaxImageSize(system, limits.maxBytes, limits.maxSide, limits.maxSide);  // JPEG, decoded by PAPPL
     pappl_version_t version = {};
     std::snprintf(version.name, sizeof version.name, "qovprint");
     std::snprintf(version.sversion, sizeof version.sversion, "%s", kVersion);
@@ -86,6 +124,8 @@ pappl_system_t* createSystem(int n, cups_option_t* options, void*) {
     if (const char* state = cupsGetOption("state-file", n, options))
         papplSystemLoadState(system, state);
     qovprint::startStatusPolling(system);
+    qovprint::startRawSockets(system, raw);
+    qovprint::startStreamWatch(raw.limits.idle, papplSystemGetHostPort(system));
     return system;
 }
 
@@ -97,6 +137,8 @@ int main(int argc, char* argv[]) {
     pappl_pr_driver_t* drivers = qovprint::driverTable(&count);
     const int status = papplMainloop(argc, argv, kVersion, "QOVLIB label printers", count, drivers, nullptr,
                                      qovprint::driverCallback, nullptr, nullptr, createSystem, nullptr, nullptr);
+    qovprint::stopStreamWatch();
+    qovprint::stopRawSockets();
     qovprint::stopStatusPolling();
     return status;
 }

@@ -17,7 +17,9 @@ constexpr int kPureWhite = 247;
 
 class PagePicture {
 public:
-    enum class Input { Black1, Grey8 };
+    // Black1: PWG black, 1 = dot. Grey8: a byte a dot, 0 black .. 255 white.
+    // White1: 1 = blank, as a one-bit grey PNG stores its rows (and the logo's own order).
+    enum class Input { Black1, Grey8, White1 };
 
     // Fails (returns false, with a message) when the page is empty or its
     // bitmap would exceed maxBytes.
@@ -46,7 +48,12 @@ private:
     int width_ = 0, inputWidth_ = 0, height_ = 0;
     Input input_ = Input::Black1;
     std::vector<std::uint8_t> bits_;
-    std::vector<std::uint8_t> grey_[3];  // rows y-1, y, y+1 of the grey input
+    // Rows y-1, y, y+1 of the grey input, each with one dot of mid grey
+    // before and after it (no neighbour there); and a row of mid grey that
+    // stands for the rows beyond the page's top and bottom edges.
+    std::vector<std::uint8_t> grey_[3];
+    std::vector<std::uint8_t> noRow_;
+    bool hasGrey_[3] = {false, false, false};  // whether each of those rows holds a dot that is not pure
     int lastGrey_ = -1;                 // last grey row received
 };
 

@@ -81,9 +81,12 @@ bool driverCallback(pappl_system_t*, const char* driverName, const char*, const 
     d->num_resolution = 1;
     d->x_resolution[0] = d->y_resolution[0] = dpi;
     d->x_default = d->y_default = dpi;
-    d->left_right = 0;
-    d->bottom_top = 0;
-    d->borderless = false;
+    // Every size both borderless (the default: a label is printed edge to
+    // edge) and with 1 mm margins: a CUPS driverless queue takes its page
+    // sizes from the sizes with margins and finds none without them.
+    d->left_right = 100;  // hundredths of a millimetre
+    d->bottom_top = 100;
+    d->borderless = true;
 
     d->num_media = static_cast<int>(sizeof kMedia / sizeof kMedia[0]);
     for (int i = 0; i < d->num_media; ++i) d->media[i] = kMedia[i];

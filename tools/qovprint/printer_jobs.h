@@ -4,7 +4,10 @@
 // actions.
 #include <pappl/pappl.h>
 
+#include <cstdint>
 #include <string>
+
+#include "image_limits.h"
 
 namespace qovprint {
 
@@ -12,6 +15,16 @@ void installJobCallbacks(pappl_pr_driver_data_t* data);
 
 // The system-wide filters: application/vnd.cups-raw goes out as it is.
 void addRawFilters(pappl_system_t* system);
+
+// PNG documents are read by qovprint itself, within the limits.
+void addPngFilter(pappl_system_t* system, const ImageLimits& limits);
+
+// A picture that already is the page at the printer's resolution, the
+// raster callbacks print copy by copy: with 8 bits a dot, grey (0 black ..
+// 255 white) in lines of the header's cupsBytesPerLine; with 1, a one-bit
+// PNG's rows (1 white, (width + 7) / 8 bytes a line).
+bool printPlacedPage(pappl_job_t* job, pappl_pr_options_t* options, pappl_device_t* device, const std::uint8_t* pixels,
+                     int bitsPerDot);
 
 // The test page: a label composed with the library's form calls, drawn by the
 // renderer into a PNG under `dir` for the printer's resolution and size.

@@ -22,6 +22,9 @@ namespace {
 using namespace std::chrono_literals;
 
 constexpr auto kPollInterval = 500ms;
+// No status read this soon after a job: the next one may follow (a status
+// read holds the printer for the library's 100 ms pause before a network read).
+constexpr auto kQuietAfterJob = 300ms;
 constexpr auto kJobWaitStep = 500ms;
 constexpr auto kJobWaitLimit = std::chrono::minutes(30);  // then the job fails instead of blocking the queue
 
@@ -90,9 +93,14 @@ void pollOnce() {
 
 void pollerMain() {
     while (!gStop) {
-        pollOnce();
+        // Right after a job the poll waits out the quiet time, no longer.
+        const auto quiet = kQuietAfterJob - LibraryLink::instance().sinceJobUse();
+        if (quiet <= std::chrono::steady_clock::duration::zero()) pollOnce();
         std::unique_lock<std::mutex> lock(gMutex);
-        gWake.wait_for(lock, kPollInterval, [] { return gStop.load(); });
+        const auto wait = quiet > std::chrono::steady_clock::duration::zero()
+                              ? std::chrono::duration_cast<std::chrono::milliseconds>(quiet) + 1ms
+                              : kPollInterval;
+        gWake.wait_for(lock, wait, [] { return gStop.load(); });
     }
 }
 

@@ -9,12 +9,14 @@
 #include <string>
 #include <vector>
 
+#include "job_claims.h"
 #include "logo_strips.h"
 #include "page_picture.h"
 #include "printer_driver.h"
 #include "printer_jobs.h"
 #include "printer_status.h"
 #include "qovlib.h"
+#include "stream_watch.h"
 
 namespace qovprint {
 
@@ -26,29 +28,21 @@ struct RasterJob {
     JobSettings settings;
     PagePicture page;
     bool pageOpen = false;
-    int greyMax = 255;               // the largest grey level the lines carry
-    std::vector<std::uint8_t> line;  // a line with its levels stretched
+    unsigned linesSeen = 0;  // lines of the open page delivered so far
+    bool oneBitPng = false;  // the lines are a one-bit PNG's rows, not the header's raster
 };
 
-std::size_t options_width(const RasterJob* r) { return static_cast<std::size_t>(r->page.inputWidth()); }
-
-// PAPPL hands the lines of a grey PNG of 1, 2 or 4 bits a pixel over with
-// their levels as stored (0..1, 0..3, 0..15), not stretched to 0..255: a
-// one-bit PNG's white would read as black. The PNG header tells the depth.
-int pngGreyMax(const char* path) {
-    std::FILE* f = path ? std::fopen(path, "rb") : nullptr;
-    if (!f) return 255;
-    unsigned char h[26] = {};
-    const bool whole = std::fread(h, 1, sizeof h, f) == sizeof h;
-    std::fclose(f);
-    static const unsigned char signature[8] = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
-    if (!whole || std::memcmp(h, signature, 8) != 0 || std::memcmp(h + 12, "IHDR", 4) != 0) return 255;
-    const int depth = h[24], colourType = h[25];
-    if ((colourType == 0 || colourType == 4) && depth < 8) return (1 << depth) - 1;
-    return 255;
-}
-
 RasterJob* jobData(pappl_job_t* job) { return static_cast<RasterJob*>(papplJobGetData(job)); }
+
+// A failing callback lets the job's data go at once: whether PAPPL still
+// calls the end-of-job callback after a failure is not ours to rely on.
+bool failJob(pappl_job_t* job) {
+    unwatchStream(job);
+    delete jobData(job);
+    papplJobSetData(job, nullptr);
+    releaseJob(job);
+    return false;
+}
 
 void applySettings(const JobSettings& s) {
     QOVA_DLLinit();
@@ -91,21 +85,21 @@ bool sendPage(pappl_job_t* job, RasterJob& r, unsigned pageNo) {
 }
 
 bool startJob(pappl_job_t* job, pappl_pr_options_t* options, pappl_device_t*) {
+    if (!claimJob(job)) {
+        papplLogJob(job, PAPPL_LOGLEVEL_WARN, "Started again while it runs (or ran): this run leaves it alone.");
+        return true;  // and the callbacks of this thread do nothing
+    }
     auto* r = new RasterJob;
     r->settings = settingsFor(options);
-    const char* format = papplJobGetFormat(job);
-    if (format && !std::strcmp(format, "image/png")) r->greyMax = pngGreyMax(papplJobGetFilename(job));
     papplJobSetData(job, r);
-    if (!waitUntilReady(job)) {
-        delete r;
-        papplJobSetData(job, nullptr);
-        return false;
-    }
+    watchStream(job);
+    if (!waitUntilReady(job)) return failJob(job);
     QOVA_SETSENSOR(r->settings.sensor);
     return true;
 }
 
 bool startPage(pappl_job_t* job, pappl_pr_options_t* options, pappl_device_t*, unsigned) {
+    if (!ownsJob(job)) return true;
     RasterJob* r = jobData(job);
     if (!r) return false;
     const auto& h = options->header;
@@ -116,64 +110,93 @@ bool startPage(pappl_job_t* job, pappl_pr_options_t* options, pappl_device_t*, u
     static_assert(sizeof space == sizeof h.cupsColorSpace, "colour space is one word");
     std::memcpy(&space, &h.cupsColorSpace, sizeof space);
     PagePicture::Input input;
-    if (h.cupsBitsPerPixel == 1 && space == CUPS_CSPACE_K)
+    if (r->oneBitPng)
+        input = PagePicture::Input::White1;
+    else if (h.cupsBitsPerPixel == 1 && space == CUPS_CSPACE_K)
         input = PagePicture::Input::Black1;
     else if (h.cupsBitsPerPixel == 8 && (space == CUPS_CSPACE_SW || space == CUPS_CSPACE_W))
         input = PagePicture::Input::Grey8;
     else {
         papplLogJob(job, PAPPL_LOGLEVEL_ERROR, "Unsupported raster: %u bits, colour space %u.", h.cupsBitsPerPixel,
                     space);
-        return false;
+        return failJob(job);
     }
     // Every line is read as `cupsWidth` dots: a shorter line would be read past its end.
     const unsigned long long needed =
         input == PagePicture::Input::Black1 ? (h.cupsWidth + 7ull) / 8 : static_cast<unsigned long long>(h.cupsWidth);
-    if (needed > h.cupsBytesPerLine) {
+    if (!r->oneBitPng && needed > h.cupsBytesPerLine) {
         papplLogJob(job, PAPPL_LOGLEVEL_ERROR, "Malformed raster: %u dots a line need %llu bytes, the line has %u.",
                     h.cupsWidth, needed, h.cupsBytesPerLine);
-        return false;
+        return failJob(job);
     }
     std::string error;
     if (!r->page.start(static_cast<int>(h.cupsWidth), static_cast<int>(h.cupsHeight), input, kMaxPageBytes, &error)) {
         papplLogJob(job, PAPPL_LOGLEVEL_ERROR, "%s", error.c_str());
-        return false;
+        return failJob(job);
     }
     if (h.HWResolution[0] > 0) r->settings.dpi = static_cast<int>(h.HWResolution[0]);
     r->pageOpen = true;
+    r->linesSeen = 0;
     return true;
 }
 
 bool writeLine(pappl_job_t* job, pappl_pr_options_t*, pappl_device_t*, unsigned y, const unsigned char* line) {
+    if (!ownsJob(job)) return true;
     RasterJob* r = jobData(job);
     if (!r || !r->pageOpen) return false;
-    if (r->greyMax != 255 && r->page.input() == PagePicture::Input::Grey8) {
-        // Stretch the levels of a low-depth grey PNG to the full range.
-        r->line.resize(options_width(r));
-        for (std::size_t x = 0; x < r->line.size(); ++x)
-            r->line[x] = static_cast<std::uint8_t>(std::min(255, line[x] * 255 / r->greyMax));
-        r->page.addLine(static_cast<int>(y), r->line.data());
-        return true;
-    }
     r->page.addLine(static_cast<int>(y), line);
+    if (y + 1 > r->linesSeen) r->linesSeen = y + 1;
+    streamProgress(job);
     return true;
 }
 
 bool endPage(pappl_job_t* job, pappl_pr_options_t*, pappl_device_t*, unsigned page) {
+    if (!ownsJob(job)) return true;
     RasterJob* r = jobData(job);
     if (!r || !r->pageOpen) return false;
     r->page.finish();
     r->pageOpen = false;
     if (papplJobIsCanceled(job)) return true;
-    return sendPage(job, *r, page);
+    // A stream cut short ends its page early: half a label is not printed.
+    if (r->linesSeen < static_cast<unsigned>(r->page.height())) {
+        papplLogJob(job, PAPPL_LOGLEVEL_ERROR, "Page %u ended after %u of its %d lines: not printed.", page, r->linesSeen,
+                    r->page.height());
+        papplJobSetMessage(job, "The document ended in the middle of page %u.", page);
+        return failJob(job);
+    }
+    return sendPage(job, *r, page) || failJob(job);
 }
 
 bool endJob(pappl_job_t* job, pappl_pr_options_t*, pappl_device_t*) {
+    if (!ownsJob(job)) return true;
+    unwatchStream(job);
     delete jobData(job);
     papplJobSetData(job, nullptr);
+    releaseJob(job);
     return true;
 }
 
 }  // namespace
+
+bool printPlacedPage(pappl_job_t* job, pappl_pr_options_t* options, pappl_device_t* device, const std::uint8_t* pixels,
+                     int bitsPerDot) {
+    const unsigned height = options->header.cupsHeight;
+    const unsigned stride = bitsPerDot == 1 ? (options->header.cupsWidth + 7) / 8 : options->header.cupsBytesPerLine;
+    const int copies = options->copies > 0 ? options->copies : 1;
+    papplJobSetImpressions(job, 1);
+    if (!startJob(job, options, device)) return false;
+    jobData(job)->oneBitPng = bitsPerDot == 1;
+    bool ok = true;
+    for (int copy = 1; ok && copy <= copies && !papplJobIsCanceled(job); ++copy) {
+        ok = startPage(job, options, device, static_cast<unsigned>(copy));
+        for (unsigned y = 0; ok && y < height; ++y)
+            ok = writeLine(job, options, device, y, pixels + static_cast<std::size_t>(y) * stride);
+        ok = ok && endPage(job, options, device, static_cast<unsigned>(copy));
+        if (ok) papplJobSetImpressionsCompleted(job, 1);
+    }
+    endJob(job, options, device);
+    return ok;
+}
 
 void installRasterCallbacks(pappl_pr_driver_data_t* d) {
     d->rstartjob_cb = startJob;

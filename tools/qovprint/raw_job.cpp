@@ -1,13 +1,19 @@
 // Raw jobs: command-language documents go to the printer byte for byte.
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdint>
 #include <cstring>
+#include <string>
 
+#include "byte_size.h"
+#include "job_claims.h"
 #include "printer_driver.h"
 #include "printer_jobs.h"
 #include "printer_status.h"
+#include "raw_listener.h"
 
 namespace qovprint {
 
@@ -15,12 +21,25 @@ namespace {
 
 constexpr std::size_t kChunk = 64 * 1024;
 
+bool fail(pappl_job_t* job, const std::string& why) {
+    papplLogJob(job, PAPPL_LOGLEVEL_ERROR, "Raw job refused: %s.", why.c_str());
+    papplJobSetMessage(job, "Raw job refused: %s.", why.c_str());
+    return false;
+}
+
 bool copyRaw(pappl_job_t* job, pappl_device_t* device) {
-    if (!waitUntilReady(job)) return false;
     const char* path = papplJobGetFilename(job);
+    // Refused while it arrived on the raw socket: nothing of it goes out.
+    if (auto why = takeRawRefusal(path)) return fail(job, *why);
     const int fd = path ? ::open(path, O_RDONLY | O_CLOEXEC) : -1;
-    if (fd < 0) {
-        papplLogJob(job, PAPPL_LOGLEVEL_ERROR, "Cannot open the document: %s", std::strerror(errno));
+    if (fd < 0) return fail(job, std::string("cannot open the document: ") + std::strerror(errno));
+    struct stat st {};
+    if (::fstat(fd, &st) == 0 && static_cast<std::uint64_t>(st.st_size) > rawSizeLimit()) {
+        ::close(fd);
+        return fail(job, "the document is larger than " + byteSizeText(rawSizeLimit()));
+    }
+    if (!waitUntilReady(job)) {
+        ::close(fd);
         return false;
     }
     static thread_local char buffer[kChunk];
@@ -46,9 +65,19 @@ bool copyRaw(pappl_job_t* job, pappl_device_t* device) {
     return ok;
 }
 
-bool printRaw(pappl_job_t* job, pappl_pr_options_t*, pappl_device_t* device) { return copyRaw(job, device); }
+bool claimedCopy(pappl_job_t* job, pappl_device_t* device) {
+    if (!claimJob(job)) {
+        papplLogJob(job, PAPPL_LOGLEVEL_WARN, "Started again while it runs (or ran): this run leaves it alone.");
+        return true;
+    }
+    const bool ok = copyRaw(job, device);
+    releaseJob(job);
+    return ok;
+}
 
-bool filterRaw(pappl_job_t* job, pappl_device_t* device, void*) { return copyRaw(job, device); }
+bool printRaw(pappl_job_t* job, pappl_pr_options_t*, pappl_device_t* device) { return claimedCopy(job, device); }
+
+bool filterRaw(pappl_job_t* job, pappl_device_t* device, void*) { return claimedCopy(job, device); }
 
 }  // namespace
 

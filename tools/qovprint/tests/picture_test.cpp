@@ -50,6 +50,16 @@ TEST(PagePicture, BlackLinesInvertIntoLogoBitsAndPadWithBlank) {
     EXPECT_EQ(dots(p, 0, 16), "#......#.#......");
 }
 
+TEST(PagePicture, OneBitPngRowsAreTakenAsTheyAreWithBlankPadding) {
+    PagePicture p;
+    std::string error;
+    ASSERT_TRUE(p.start(10, 1, PagePicture::Input::White1, 1024, &error));
+    const std::uint8_t line[2] = {0x7E, 0x00};  // dots at 0, 7, 8, 9; the padding bits are 0 as PNG writers leave them
+    p.addLine(0, line);
+    p.finish();
+    EXPECT_EQ(dots(p, 0, 16), "#......###......");
+}
+
 TEST(PagePicture, GreyTouchingBlackOrWhiteIsThresholded) {
     // A bar's anti-aliased edges: 127 becomes a dot, 128 does not, whatever the dither would say.
     const auto p = greyPage({{255, 127, 0, 0, 128, 255, 200, 60, 255}});
@@ -74,7 +84,15 @@ TEST(PagePicture, GreyInsideGreyIsDithered) {
     for (int y = 0; y < 32; ++y)
         for (int x = 0; x < 32; ++x) count += p.dot(x, y);
     EXPECT_EQ(count, 512);
-    EXPECT_NE(dots(p, 0, 8), dots(p, 1, 8));  // a pattern, not stripes of one row
+    EXPECT_NE(dots(p, 0, 8), dots(p, 4, 8));  // clusters side by side, not stripes down the page
+    // Clustered: every row holds its dots in one run an 8-dot cell (a
+    // dispersed pattern has four: .#.#.#.#).
+    for (int y = 0; y < 32; ++y) {
+        const std::string row = dots(p, y, 32);
+        int runs = 0;
+        for (std::size_t x = 0; x < row.size(); ++x) runs += row[x] == '#' && (x == 0 || row[x - 1] == '.');
+        EXPECT_EQ(runs, 4) << y << ": " << row;
+    }
     // A light grey field prints few dots, a dark one many.
     const auto light = greyPage(std::vector<std::vector<std::uint8_t>>(8, std::vector<std::uint8_t>(8, 224)));
     const auto dark = greyPage(std::vector<std::vector<std::uint8_t>>(8, std::vector<std::uint8_t>(8, 32)));
