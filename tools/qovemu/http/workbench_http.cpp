@@ -2,8 +2,10 @@
 
 #include <arpa/inet.h>
 
+#include <algorithm>
 #include <ctime>
 #include <memory>
+#include <regex>
 
 #include <httplib.h>
 #include <nlohmann/json.hpp>
@@ -101,8 +103,42 @@ struct Printers {
     }
 };
 
-// A label's picture or job bytes.
+// A label's picture or job bytes: the only answers that honour a Range.
 const char* const kLabelBytes = R"(/printers/([^/]+)/labels/([0-9]+)\.(png|txt))";
+
+// The library cuts whatever a handler answers to the request's Range after
+// the handler returns (errors and JSON too, with a Content-Range). Every
+// answer but a label's bytes drops the Range here; those apply it
+// themselves (sendBytes). Handlers get the request as const, but it is the
+// library's own object, made for this request.
+void dropRanges(const httplib::Request& req) { const_cast<httplib::Request&>(req).ranges.clear(); }
+
+// One range is honoured: 206 with its Content-Range, 416 when none of it
+// lies within the bytes. Several get the whole answer (a server may ignore a
+// Range) rather than a multipart copy of the bytes per range.
+void sendBytes(const httplib::Ranges& ranges, httplib::Response& res, const std::string& bytes,
+               const std::string& type) {
+    const long long size = static_cast<long long>(bytes.size());
+    res.set_header("Accept-Ranges", "bytes");
+    if (ranges.size() != 1 || (ranges[0].first < 0 && ranges[0].second < 0))
+        return sendBody(res, 200, bytes, type);
+    long long first = ranges[0].first, last = ranges[0].second;
+    if (first < 0) {  // the last `last` bytes
+        first = std::max(0LL, size - last);
+        last = size - 1;
+    } else if (last < 0 || last >= size) {
+        last = size - 1;
+    }
+    if (first >= size) {
+        sendError(res, 416, "range not satisfiable: " + std::to_string(size) + " bytes");
+        res.set_header("Content-Range", "bytes */" + std::to_string(size));
+        return;
+    }
+    res.set_header("Content-Range",
+                   "bytes " + std::to_string(first) + "-" + std::to_string(last) + "/" + std::to_string(size));
+    sendBody(res, 206, bytes.substr(static_cast<std::size_t>(first), static_cast<std::size_t>(last - first + 1)),
+             type);
+}
 
 ServingLimits limitsOf(const HttpOptions& o) {
     ServingLimits l;
@@ -170,11 +206,13 @@ void installRoutes(httplib::Server& s, const HttpOptions& options, std::vector<E
     s.set_payload_max_length(options.maxBody);
 
     // Errors that no handler answered (no route, a body too large, a
-    // malformed request or one that ran out of time) are JSON too. After
-    // a request that was not read whole the connection closes: what
+    // malformed request or one that ran out of time) are JSON too; so is a
+    // Range the library could not read (416), and no error is cut to one.
+    // After a request that was not read whole the connection closes: what
     // follows cannot be told apart from the rest of its body.
     const int requestMs = options.requestMs;
     s.set_error_handler([requestMs](const Request& req, Response& res) {
+        dropRanges(req);
         if (res.status == 400 && WorkbenchServer::requestTimedOut()) {
             res.status = 408;
             res.body.clear();
@@ -187,6 +225,7 @@ void installRoutes(httplib::Server& s, const HttpOptions& options, std::vector<E
         case 413: text = "request body too large"; break;
         case 400: text = "malformed request"; break;
         case 408: text = "request not complete within " + std::to_string(requestMs) + " ms"; break;
+        case 416: text = "Range not understood (bytes=FIRST-LAST; only a label's .png and .txt take one)"; break;
         default: text = "request failed with status " + std::to_string(res.status); break;
         }
         sendBody(res, res.status, dump(json{{"error", text}}), kJson);
@@ -208,8 +247,11 @@ void installRoutes(httplib::Server& s, const HttpOptions& options, std::vector<E
 
     // A body announced larger than the cap is refused before it is read;
     // the connection then closes (at once), as the unread body cannot be skipped.
+    // Every request but one for a label's bytes loses its Range here.
     const std::size_t maxBody = options.maxBody;
     s.set_pre_routing_handler([maxBody](const Request& req, Response& res) {
+        static const std::regex labelBytes(kLabelBytes);
+        if (!req.ranges.empty() && !std::regex_match(req.path, labelBytes)) dropRanges(req);
         const std::string length = req.get_header_value("Content-Length");
         std::uint64_t size = 0;
         if (length.empty() || (parseCount(length, size) && size <= maxBody)) return httplib::Server::HandlerResponse::Unhandled;
@@ -309,6 +351,8 @@ void installRoutes(httplib::Server& s, const HttpOptions& options, std::vector<E
     });
 
     s.Get(kLabelBytes, [printers](const Request& req, Response& res) {
+        const httplib::Ranges ranges = req.ranges;
+        dropRanges(req);
         EmulatorServer* p = printers->find(req.matches[1]);
         if (!p) return sendError(res, 404, "no printer " + std::string(req.matches[1]));
         std::uint64_t id = 0;
@@ -316,9 +360,9 @@ void installRoutes(httplib::Server& s, const HttpOptions& options, std::vector<E
         if (!item) return sendError(res, 404, "no label " + std::string(req.matches[2]) + " (not kept)");
         if (req.matches[3] == "png") {
             if (item->png.empty()) return sendError(res, 404, "label " + std::to_string(id) + " has no picture");
-            res.set_content(item->png, "image/png");
+            sendBytes(ranges, res, item->png, "image/png");
         } else {
-            res.set_content(item->job, "text/plain; charset=iso-8859-1");
+            sendBytes(ranges, res, item->job, "text/plain; charset=iso-8859-1");
         }
     });
 }
