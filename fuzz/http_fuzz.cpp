@@ -20,6 +20,7 @@
 #include <arpa/inet.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <chrono>
 #include <cstdint>
 #include <cstring>
@@ -190,14 +191,32 @@ public:
 
 private:
     // Sends the printer its job over TCP and waits until its labels are kept.
+    // libFuzzer's time-out alarm may interrupt any of these calls: each is
+    // tried again.
     static void print(qovemu::EmulatorServer& p, const Printer& spec) {
-        const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-        sockaddr_in a{};
-        a.sin_family = AF_INET;
-        a.sin_port = htons(static_cast<std::uint16_t>(p.port()));
-        a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        FUZZ_CHECK(fd >= 0 && ::connect(fd, reinterpret_cast<sockaddr*>(&a), sizeof a) == 0);
-        FUZZ_CHECK(::send(fd, spec.job.data(), spec.job.size(), MSG_NOSIGNAL) == static_cast<ssize_t>(spec.job.size()));
+        int fd = -1;
+        for (int attempt = 0; fd < 0 && attempt < 100; ++attempt) {
+            fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+            sockaddr_in a{};
+            a.sin_family = AF_INET;
+            a.sin_port = htons(static_cast<std::uint16_t>(p.port()));
+            a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+            if (fd >= 0 && ::connect(fd, reinterpret_cast<sockaddr*>(&a), sizeof a) == 0) break;
+            const int error = errno;
+            if (fd >= 0) ::close(fd);
+            fd = -1;
+            if (error != EINTR) {
+                std::fprintf(stderr, "printer %s, port %d: %s\n", spec.name, p.port(), std::strerror(error));
+                break;
+            }
+        }
+        FUZZ_CHECK(fd >= 0);
+        for (std::size_t sent = 0; sent < spec.job.size();) {
+            const ssize_t n = ::send(fd, spec.job.data() + sent, spec.job.size() - sent, MSG_NOSIGNAL);
+            if (n < 0 && errno == EINTR) continue;
+            FUZZ_CHECK(n > 0);
+            sent += static_cast<std::size_t>(n);
+        }
         ::close(fd);
         const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
         while (p.snapshot().galleryCount < spec.labels) {
