@@ -294,6 +294,58 @@ aseed("page-copies", rform("P", ["PAGE;1;1"], "~EXECUTE;P;999999"), index=b"7", 
 aseed("no-end", b'~CREATE;F;X\r\nALPHA\r\n1;1;0;0;"x\r\nSTOP\r\n', accept=3)
 aseed("rotate-90", b"~PAPER;ROTATE 90\r\n" + small, paper=b"3000x2000", present=2, accept=6)
 
+# ---- http: what clients send the workbench on one connection ---------------
+# The raw bytes of one or more requests; the target's printers are "a"
+# (labels 1 and 2) and "b" (label 1).
+def req(line, *headers, body=b"", length=True):
+    head = line.encode() + b" HTTP/1.1\r\nHost: 127.0.0.1\r\n" + b"".join(h.encode() + b"\r\n" for h in headers)
+    if body and length:
+        head += b"Content-Length: %d\r\n" % len(body)
+    return head + b"\r\n" + body
+
+
+def chunked(data, size=7):
+    parts = [data[i:i + size] for i in range(0, len(data), size)]
+    return b"".join(b"%x\r\n" % len(p) + p + b"\r\n" for p in parts) + b"0\r\n\r\n"
+
+
+tiny = b"~PAPER;SIZE 1000,500\r\n" + rform("T", ["SCALE;DOT;203;203", "ALPHA", '10;10;0;0;"AB"', "STOP",
+                                                "BARCODE", "C128B;X1;H4;40;20", '"QOV1"', "STOP"])
+http = {
+    "printers": req("GET /printers"),
+    "printer-a": req("GET /printers/a"),
+    "printer-missing": req("GET /printers/zz"),
+    "labels-since-limit": req("GET /printers/a/labels?since=1&limit=1"),
+    "labels-bad-limit": req("GET /printers/b/labels?limit=-1"),
+    "label-png": req("GET /printers/a/labels/1.png"),
+    "label-txt": req("GET /printers/b/labels/1.txt"),
+    "label-not-kept": req("GET /printers/a/labels/77.txt"),
+    "range-label-txt": req("GET /printers/a/labels/2.txt", "Range: bytes=5-"),
+    "range-label-suffix": req("HEAD /printers/a/labels/1.png", "Range: bytes=-16"),
+    "range-label-several": req("GET /printers/a/labels/1.txt", "Range: bytes=0-1,4-5"),
+    "range-label-past-end": req("GET /printers/b/labels/1.txt", "Range: bytes=99999-"),
+    "range-unknown-path": req("GET /ptxt", "Range: bytes=05-"),
+    "range-json-bad": req("GET /printers", "Range: bytes=0-1,5-2"),
+    "faults-pipelined": req("PUT /printers/a/faults/paper-out") + req("GET /printers/a", "Range: bytes=0-3")
+    + req("DELETE /printers/a/faults/paper-out", body=b"ignored"),
+    "fault-unknown": req("PUT /printers/b/faults/jammed"),
+    "labels-deleted": req("DELETE /printers/b/labels") + req("GET /printers/b/labels/1.png"),
+    "render-png": req("POST /render?dpi=203&paper=1000x500", body=tiny),
+    "render-json": req("POST /render?dpi=300&paper=1000x500", "Accept: application/json", body=tiny),
+    "render-zip": req("POST /render?paper=1000x500&index=0", "Accept: application/zip", body=tiny + tiny),
+    "render-chunked": req("POST /render?paper=1000x500", "Transfer-Encoding: chunked", body=chunked(tiny),
+                          length=False),
+    "render-expect": req("POST /render?paper=1000x500&index=3", "Expect: 100-continue", "Accept: image/png",
+                         body=tiny),
+    "render-too-large": req("POST /render", "Content-Length: 99999999"),
+    "bad-head": b"GET /printers\r\nHost x\r\n\r\nGET / HTTP/1.1\r\n\r\n",
+    "page-http10": b"GET / HTTP/1.0\r\n\r\n",
+    "escaped-keep-alive": req("GET /printers/%61/labels") + req("OPTIONS /printers") + req("GET /app.js",
+                                                                                        "Connection: close"),
+}
+for name, data in http.items():
+    write("http", name, data)
+
 # ---- printapp: pages of the printer application -----------------------------
 # byte 0: 0 PWG raster, 1 PNG, 2 lines given directly; strip rows limit (2),
 # strip text limit / 64 - 1 (2); then the stream.

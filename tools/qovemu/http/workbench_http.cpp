@@ -2,7 +2,10 @@
 
 #include <arpa/inet.h>
 
+#include <algorithm>
 #include <ctime>
+#include <memory>
+#include <regex>
 
 #include <httplib.h>
 #include <nlohmann/json.hpp>
@@ -90,6 +93,53 @@ bool parseCount(const std::string& text, std::uint64_t& value) {
     return true;
 }
 
+// The printers the routes serve, shared by their handlers.
+struct Printers {
+    std::vector<EmulatorServer*> list;
+    EmulatorServer* find(const std::string& name) const {
+        for (EmulatorServer* p : list)
+            if (p->options().name == name) return p;
+        return nullptr;
+    }
+};
+
+// A label's picture or job bytes: the only answers that honour a Range.
+const char* const kLabelBytes = R"(/printers/([^/]+)/labels/([0-9]+)\.(png|txt))";
+
+// The library cuts whatever a handler answers to the request's Range after
+// the handler returns (errors and JSON too, with a Content-Range). Every
+// answer but a label's bytes drops the Range here; those apply it
+// themselves (sendBytes). Handlers get the request as const, but it is the
+// library's own object, made for this request.
+void dropRanges(const httplib::Request& req) { const_cast<httplib::Request&>(req).ranges.clear(); }
+
+// One range is honoured: 206 with its Content-Range, 416 when none of it
+// lies within the bytes. Several get the whole answer (a server may ignore a
+// Range) rather than a multipart copy of the bytes per range.
+void sendBytes(const httplib::Ranges& ranges, httplib::Response& res, const std::string& bytes,
+               const std::string& type) {
+    const long long size = static_cast<long long>(bytes.size());
+    res.set_header("Accept-Ranges", "bytes");
+    if (ranges.size() != 1 || (ranges[0].first < 0 && ranges[0].second < 0))
+        return sendBody(res, 200, bytes, type);
+    long long first = ranges[0].first, last = ranges[0].second;
+    if (first < 0) {  // the last `last` bytes
+        first = std::max(0LL, size - last);
+        last = size - 1;
+    } else if (last < 0 || last >= size) {
+        last = size - 1;
+    }
+    if (first >= size) {
+        sendError(res, 416, "range not satisfiable: " + std::to_string(size) + " bytes");
+        res.set_header("Content-Range", "bytes */" + std::to_string(size));
+        return;
+    }
+    res.set_header("Content-Range",
+                   "bytes " + std::to_string(first) + "-" + std::to_string(last) + "/" + std::to_string(size));
+    sendBody(res, 206, bytes.substr(static_cast<std::size_t>(first), static_cast<std::size_t>(last - first + 1)),
+             type);
+}
+
 ServingLimits limitsOf(const HttpOptions& o) {
     ServingLimits l;
     l.threads = o.threads;
@@ -113,12 +163,6 @@ WorkbenchHttp::WorkbenchHttp(HttpOptions options, std::vector<EmulatorServer*> p
 
 WorkbenchHttp::~WorkbenchHttp() { stop(); }
 
-EmulatorServer* WorkbenchHttp::find(const std::string& name) const {
-    for (EmulatorServer* p : printers_)
-        if (p->options().name == name) return p;
-    return nullptr;
-}
-
 bool WorkbenchHttp::start(std::string& error) {
     if (!options_.anyAddress && !isLoopback(options_.address)) {
         error = "--http takes a loopback address (127.0.0.1, ::1, localhost); use --http-bind for " +
@@ -126,11 +170,10 @@ bool WorkbenchHttp::start(std::string& error) {
         return false;
     }
     WorkbenchServer& s = *server_;
-    s.set_payload_max_length(options_.maxBody);
     // Answers go out at once: with Nagle on, a kept-alive client waits for its
     // delayed ACK of the headers before the body follows (about 40 ms).
     s.set_tcp_nodelay(true);
-    routes();
+    installRoutes(s, options_, printers_);
     const std::string host = options_.address == "localhost" ? "127.0.0.1" : options_.address;
     port_ = options_.port == 0 ? s.bind_to_any_port(host) : (s.bind_to_port(host, options_.port) ? options_.port : -1);
     if (port_ <= 0) {
@@ -156,19 +199,20 @@ void WorkbenchHttp::stop() {
     server_->stopServing();
 }
 
-void WorkbenchHttp::routes() {
-    httplib::Server& s = *server_;
+void installRoutes(httplib::Server& s, const HttpOptions& options, std::vector<EmulatorServer*> list) {
     using httplib::Request;
     using httplib::Response;
+    const auto printers = std::make_shared<const Printers>(Printers{std::move(list)});
+    s.set_payload_max_length(options.maxBody);
 
     // Errors that no handler answered (no route, a body too large, a
-    // malformed request) are JSON too.
-    // Errors that no handler answered (no route, a body too large, a
-    // malformed request or one that ran out of time) are JSON too. After a
-    // request that was not read whole the connection closes: what follows
-    // cannot be told apart from the rest of its body.
-    const int requestMs = options_.requestMs;
+    // malformed request or one that ran out of time) are JSON too; so is a
+    // Range the library could not read (416), and no error is cut to one.
+    // After a request that was not read whole the connection closes: what
+    // follows cannot be told apart from the rest of its body.
+    const int requestMs = options.requestMs;
     s.set_error_handler([requestMs](const Request& req, Response& res) {
+        dropRanges(req);
         if (res.status == 400 && WorkbenchServer::requestTimedOut()) {
             res.status = 408;
             res.body.clear();
@@ -181,6 +225,7 @@ void WorkbenchHttp::routes() {
         case 413: text = "request body too large"; break;
         case 400: text = "malformed request"; break;
         case 408: text = "request not complete within " + std::to_string(requestMs) + " ms"; break;
+        case 416: text = "Range not understood (bytes=FIRST-LAST; only a label's .png and .txt take one)"; break;
         default: text = "request failed with status " + std::to_string(res.status); break;
         }
         sendBody(res, res.status, dump(json{{"error", text}}), kJson);
@@ -202,8 +247,11 @@ void WorkbenchHttp::routes() {
 
     // A body announced larger than the cap is refused before it is read;
     // the connection then closes (at once), as the unread body cannot be skipped.
-    const std::size_t maxBody = options_.maxBody;
+    // Every request but one for a label's bytes loses its Range here.
+    const std::size_t maxBody = options.maxBody;
     s.set_pre_routing_handler([maxBody](const Request& req, Response& res) {
+        static const std::regex labelBytes(kLabelBytes);
+        if (!req.ranges.empty() && !std::regex_match(req.path, labelBytes)) dropRanges(req);
         const std::string length = req.get_header_value("Content-Length");
         std::uint64_t size = 0;
         if (length.empty() || (parseCount(length, size) && size <= maxBody)) return httplib::Server::HandlerResponse::Unhandled;
@@ -212,7 +260,8 @@ void WorkbenchHttp::routes() {
         return httplib::Server::HandlerResponse::Handled;
     });
 
-    s.Post("/render", [maxBody](const Request& req, Response& res, const httplib::ContentReader& reader) {
+    const RenderLimits renderLimits = options.render;
+    s.Post("/render", [maxBody, renderLimits](const Request& req, Response& res, const httplib::ContentReader& reader) {
         RenderRequest r;
         bool tooLarge = false;
         const bool read = reader([&](const char* data, std::size_t size) {
@@ -232,31 +281,31 @@ void WorkbenchHttp::routes() {
         }
         for (const auto& p : req.params) r.query.emplace(p.first, p.second);
         r.accept = req.get_header_value("Accept");
-        HttpAnswer a = renderRequest(r);
+        HttpAnswer a = renderRequest(r, renderLimits);
         res.status = a.status;
         for (const auto& h : a.headers) res.set_header(h.first.c_str(), h.second);
         sendBody(res, a.status, std::move(a.body), a.contentType.empty() ? kJson : a.contentType);
     });
 
-    s.Get("/printers", [this](const Request&, Response& res) {
-        json list = json::array();
-        for (EmulatorServer* p : printers_) list.push_back(printerJson(p->snapshot()));
-        sendJson(res, 200, json{{"printers", list}});
+    s.Get("/printers", [printers](const Request&, Response& res) {
+        json all = json::array();
+        for (EmulatorServer* p : printers->list) all.push_back(printerJson(p->snapshot()));
+        sendJson(res, 200, json{{"printers", all}});
     });
 
-    s.Get(R"(/printers/([^/]+))", [this](const Request& req, Response& res) {
-        EmulatorServer* p = find(req.matches[1]);
+    s.Get(R"(/printers/([^/]+))", [printers](const Request& req, Response& res) {
+        EmulatorServer* p = printers->find(req.matches[1]);
         if (!p) return sendError(res, 404, "no printer " + std::string(req.matches[1]));
         sendJson(res, 200, printerJson(p->snapshot()));
     });
 
     // The switches take no body; one sent anyway is read and ignored (a PUT
     // without Content-Length is fine, so the plain `curl -X PUT` works).
-    auto fault = [this](bool on) {
-        return [this, on](const Request& req, Response& res, const httplib::ContentReader& body) {
+    auto fault = [printers](bool on) {
+        return [printers, on](const Request& req, Response& res, const httplib::ContentReader& body) {
             if (req.has_header("Content-Length") || req.has_header("Transfer-Encoding"))
                 body([](const char*, std::size_t) { return true; });
-            EmulatorServer* p = find(req.matches[1]);
+            EmulatorServer* p = printers->find(req.matches[1]);
             if (!p) return sendError(res, 404, "no printer " + std::string(req.matches[1]));
             Fault f;
             if (!faultFromRoute(req.matches[2], f))
@@ -270,8 +319,8 @@ void WorkbenchHttp::routes() {
     s.Put(R"(/printers/([^/]+)/faults/([^/]+))", fault(true));
     s.Delete(R"(/printers/([^/]+)/faults/([^/]+))", fault(false));
 
-    s.Get(R"(/printers/([^/]+)/labels)", [this](const Request& req, Response& res) {
-        EmulatorServer* p = find(req.matches[1]);
+    s.Get(R"(/printers/([^/]+)/labels)", [printers](const Request& req, Response& res) {
+        EmulatorServer* p = printers->find(req.matches[1]);
         if (!p) return sendError(res, 404, "no printer " + std::string(req.matches[1]));
         std::uint64_t since = 0, limit = std::numeric_limits<std::uint64_t>::max();
         if (req.has_param("since") && !parseCount(req.get_param_value("since"), since))
@@ -291,27 +340,29 @@ void WorkbenchHttp::routes() {
         sendBody(res, 200, std::move(body), kJson);
     });
 
-    s.Delete(R"(/printers/([^/]+)/labels)", [this](const Request& req, Response& res,
-                                                  const httplib::ContentReader& body) {
+    s.Delete(R"(/printers/([^/]+)/labels)", [printers](const Request& req, Response& res,
+                                                      const httplib::ContentReader& body) {
         if (req.has_header("Content-Length") || req.has_header("Transfer-Encoding"))
             body([](const char*, std::size_t) { return true; });
-        EmulatorServer* p = find(req.matches[1]);
+        EmulatorServer* p = printers->find(req.matches[1]);
         if (!p) return sendError(res, 404, "no printer " + std::string(req.matches[1]));
         p->clearLabels();
         res.status = 204;
     });
 
-    s.Get(R"(/printers/([^/]+)/labels/([0-9]+)\.(png|txt))", [this](const Request& req, Response& res) {
-        EmulatorServer* p = find(req.matches[1]);
+    s.Get(kLabelBytes, [printers](const Request& req, Response& res) {
+        const httplib::Ranges ranges = req.ranges;
+        dropRanges(req);
+        EmulatorServer* p = printers->find(req.matches[1]);
         if (!p) return sendError(res, 404, "no printer " + std::string(req.matches[1]));
         std::uint64_t id = 0;
         GalleryItem item = parseCount(req.matches[2], id) ? p->label(id) : nullptr;
         if (!item) return sendError(res, 404, "no label " + std::string(req.matches[2]) + " (not kept)");
         if (req.matches[3] == "png") {
             if (item->png.empty()) return sendError(res, 404, "label " + std::to_string(id) + " has no picture");
-            res.set_content(item->png, "image/png");
+            sendBytes(ranges, res, item->png, "image/png");
         } else {
-            res.set_content(item->job, "text/plain; charset=iso-8859-1");
+            sendBytes(ranges, res, item->job, "text/plain; charset=iso-8859-1");
         }
     });
 }

@@ -9,6 +9,12 @@
 #include <thread>
 #include <vector>
 
+#include "render_limits.h"
+
+namespace httplib {
+class Server;
+}
+
 namespace qovemu {
 
 class EmulatorServer;
@@ -23,10 +29,16 @@ struct HttpOptions {
     std::size_t queue = 64;             // requests whose head is in, waiting for a thread
     int requestMs = 5000;               // a request read, and its answer taken, within this
     int idleMs = 2000;                  // a connection with no request begun is closed after this
+    RenderLimits render;                // what one POST /render may cost
 };
 
 // True for 127.0.0.0/8, ::1 and localhost.
 bool isLoopback(const std::string& address);
+
+// The API, the page, the body cap and the error answers, installed on any
+// server of the HTTP library: WorkbenchHttp's own, or one that is handed
+// requests some other way (the fuzz target). The printers must outlive it.
+void installRoutes(httplib::Server& server, const HttpOptions& options, std::vector<EmulatorServer*> printers);
 
 class WorkbenchHttp {
 public:
@@ -42,9 +54,6 @@ public:
     int port() const { return port_; }
 
 private:
-    void routes();
-    EmulatorServer* find(const std::string& name) const;
-
     HttpOptions options_;
     std::vector<EmulatorServer*> printers_;
     std::FILE* log_;

@@ -1,7 +1,8 @@
 // qovemu's HTTP connections against a live qovemu: clients that trickle
 // their requests are cut at the request's deadline and hold no one else up,
-// a refused body closes its connection at once, and kept-alive and
-// pipelined requests are still served on one connection.
+// a refused body closes its connection at once, kept-alive and pipelined
+// requests are still served on one connection, and a Range cuts only a
+// label's bytes.
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -155,6 +156,75 @@ TEST_F(WorkbenchHttp, KeptAliveAndPipelinedRequestsAreServedOnOneConnection) {
     EXPECT_EQ(readUntil(fd, "]}", 2000).substr(0, 12), "HTTP/1.1 200");
     EXPECT_GE(msUntilClosed(fd, 1000), 0);
     close(fd);
+}
+
+TEST_F(WorkbenchHttp, ARangeCutsALabelsBytesAndNoOtherAnswer) {
+    start({"--printer", "a:0", "--http", "127.0.0.1:0"});
+    const int printer = connectTo(printerPort("a"));
+    sendAll(printer, formJob() + labelJob("RANGE 1") + "~STATUS");
+    EXPECT_NE(readUntil(printer, "END\r\n", 5000).find("LABELS PRINTED;1\r\n"), std::string::npos);
+    close(printer);
+    auto c = client();
+    const auto job = c.Get("/printers/a/labels/1.txt");
+    const auto png = c.Get("/printers/a/labels/1.png");
+    ASSERT_TRUE(job && png);
+    ASSERT_EQ(job->status, 200);
+    ASSERT_GT(job->body.size(), 10u);
+    const std::string n = std::to_string(job->body.size());
+    const std::string last = std::to_string(job->body.size() - 1);
+
+    const struct {
+        const char* method;
+        std::string path;
+        const char* range;
+        int status;
+        std::string contentRange;  // empty: none
+        std::string body;          // empty: the whole answer, as JSON
+    } cases[] = {
+        // Errors and JSON are never cut, whatever the Range.
+        {"GET", "/ptxt", "bytes=05-", 404, "", "{\"error\":\"no such resource: GET /ptxt\"}"},
+        {"GET", "/printers/nope", "bytes=3-5", 404, "", "{\"error\":\"no printer nope\"}"},
+        {"GET", "/printers/a", "bytes=0-9", 200, "", ""},
+        {"GET", "/printers/a/labels", "bytes=-4", 200, "", ""},
+        {"GET", "/printers/a/labels/9.txt", "bytes=1-", 404, "", "{\"error\":\"no label 9 (not kept)\"}"},
+        {"POST", "/render?dpi=72", "bytes=0-3", 400, "", ""},
+        {"PUT", "/printers/a/faults/paused", "bytes=2-", 200, "", ""},
+        {"DELETE", "/printers/a/faults/paused", "bytes=2-", 200, "", ""},
+        // A Range the library cannot read is refused, its error whole.
+        {"GET", "/printers", "bytes=0-1,5-2", 416, "", ""},
+        // A label's bytes honour one range.
+        {"GET", "/printers/a/labels/1.txt", "bytes=5-", 206, "bytes 5-" + last + "/" + n, job->body.substr(5)},
+        {"GET", "/printers/a/labels/1.txt", "bytes=2-3", 206, "bytes 2-3/" + n, job->body.substr(2, 2)},
+        {"GET", "/printers/a/labels/1.txt", "bytes=-4", 206, "bytes " + std::to_string(job->body.size() - 4) + "-" + last + "/" + n,
+         job->body.substr(job->body.size() - 4)},
+        {"GET", "/printers/a/labels/1.txt", "bytes=3-99999999", 206, "bytes 3-" + last + "/" + n, job->body.substr(3)},
+        {"GET", "/printers/a/labels/1.png", "bytes=0-7", 206, "bytes 0-7/" + std::to_string(png->body.size()),
+         "\x89PNG\r\n\x1a\n"},
+        // Past the end: 416 saying how long the bytes are.
+        {"GET", "/printers/a/labels/1.txt", "bytes=99999-", 416, "bytes */" + n, ""},
+        // Several ranges: the whole, not one part per range.
+        {"GET", "/printers/a/labels/1.txt", "bytes=0-1,4-5", 200, "", job->body},
+    };
+    for (const auto& k : cases) {
+        SCOPED_TRACE(std::string(k.method) + " " + k.path + " Range: " + k.range);
+        const httplib::Headers range{{"Range", k.range}};
+        httplib::Result r = std::string(k.method) == "GET"    ? c.Get(k.path, range)
+                            : std::string(k.method) == "POST" ? c.Post(k.path, range, std::string("x"), "text/plain")
+                            : std::string(k.method) == "PUT"  ? c.Put(k.path, range, std::string(), "text/plain")
+                                                              : c.Delete(k.path, range);
+        ASSERT_TRUE(r);
+        EXPECT_EQ(r->status, k.status) << r->body;
+        EXPECT_EQ(r->get_header_value("Content-Range"), k.contentRange);
+        EXPECT_EQ(r->get_header_value("Content-Length"), std::to_string(r->body.size()));
+        if (k.body.empty()) {
+            EXPECT_EQ(r->get_header_value("Content-Type"), "application/json");
+            const auto j = nlohmann::json::parse(r->body, nullptr, false);
+            EXPECT_TRUE(j.is_object()) << r->body;
+            EXPECT_EQ(j.contains("error"), k.status >= 400) << r->body;
+        } else {
+            EXPECT_EQ(r->body, k.body);
+        }
+    }
 }
 
 }  // namespace
