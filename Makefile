@@ -154,12 +154,12 @@ clean:
 
 # qovprint, the printer application (PAPPL), against qovemu: `make test`
 # runs the quick part (a printer made by `add` prints a PNG and raw jobs;
-# the status mapping; the live fault test when qovemu has --http); the
-# ipptool conformance and the closed loop (grey barcodes, a PDF through a
-# private cupsd, the bad input) are targets of their own.
+# the status mapping; the live fault test when qovemu has --http), the bad
+# input and a PDF through a private cupsd (about 26 s in all); the ipptool
+# conformance and the closed loop (grey barcodes) are targets of their own.
 .PHONY: printer-app-tests printer-app-conformance printer-app-loop printer-app-bench
 printer-app-tests: build
-	@bash scripts/printer_app_tests.sh quick
+	@bash scripts/printer_app_tests.sh quick bad-input cups
 
 printer-app-conformance: build
 	@bash scripts/printer_app_tests.sh conformance
