@@ -34,28 +34,62 @@ std::size_t rowTextBytes(const PagePicture& page, int y, int rowNumber) {
     return bytes ? bytes + 1 + digits(rowNumber) : 0;
 }
 
+namespace {
+constexpr std::size_t kLogoHeader = 64;  // "~LOGO;name;h;w;" and "\nEND"
+}
+
+void StripPlanner::open(int y) {
+    open_ = true;
+    strip_ = Strip{y, 0};
+    text_ = kLogoHeader;
+    lastDot_ = y;
+}
+
+Strip StripPlanner::close() {
+    open_ = false;
+    strip_.rows = lastDot_ - strip_.firstRow + 1;  // trailing blank rows are left out
+    return strip_;
+}
+
+bool StripPlanner::addRow(const PagePicture& page, int y, Strip* closed) {
+    bool done = false;
+    if (!open_) {
+        if (page.rowBlank(y)) return false;
+        open(y);
+    }
+    std::size_t row = rowTextBytes(page, y, strip_.rows + 1);
+    if (strip_.rows > 0 && text_ + row > limits_.maxText) {
+        // This row starts the next strip (it has dots: a blank row always fits).
+        *closed = close();
+        done = true;
+        open(y);
+        row = rowTextBytes(page, y, 1);
+    }
+    text_ += row;
+    if (row) lastDot_ = y;
+    ++strip_.rows;
+    // At most one strip ends here: one that ran out of text had 2 rows or
+    // more, so maxRows is at least 2 and the new strip of 1 row is not full.
+    if (strip_.rows >= limits_.maxRows) {
+        *closed = close();
+        done = true;
+    }
+    return done;
+}
+
+bool StripPlanner::finish(Strip* closed) {
+    if (!open_) return false;
+    *closed = close();
+    return true;
+}
+
 std::vector<Strip> planStrips(const PagePicture& page, const StripLimits& limits) {
     std::vector<Strip> strips;
-    const std::size_t header = 64;  // "~LOGO;name;h;w;" and "\nEND"
-    int y = 0;
-    const int h = page.height();
-    while (y < h) {
-        while (y < h && page.rowBlank(y)) ++y;
-        if (y >= h) break;
-        Strip s{y, 0};
-        std::size_t text = header;
-        int lastDot = y;
-        while (y < h && s.rows < limits.maxRows) {
-            const std::size_t row = rowTextBytes(page, y, s.rows + 1);
-            if (s.rows > 0 && text + row > limits.maxText) break;
-            text += row;
-            if (row) lastDot = y;
-            ++s.rows;
-            ++y;
-        }
-        s.rows = lastDot - s.firstRow + 1;  // trailing blank rows are left out
-        strips.push_back(s);
-    }
+    StripPlanner planner(limits);
+    Strip s{0, 0};
+    for (int y = 0; y < page.height(); ++y)
+        if (planner.addRow(page, y, &s)) strips.push_back(s);
+    if (planner.finish(&s)) strips.push_back(s);
     return strips;
 }
 

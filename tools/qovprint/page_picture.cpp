@@ -47,6 +47,7 @@ bool PagePicture::start(int width, int height, Input input, std::size_t maxBytes
     noRow_.assign(static_cast<std::size_t>(width) + 2, kNoNeighbour);
     for (bool& g : hasGrey_) g = false;
     lastGrey_ = -1;
+    rowsIn_ = 0;
     return true;
 }
 
@@ -57,6 +58,7 @@ bool PagePicture::rowBlank(int y) const {
 
 void PagePicture::addLine(int y, const std::uint8_t* line) {
     if (y < 0 || y >= height_) return;
+    if (y == rowsIn_ && input_ != Input::Grey8) ++rowsIn_;
     if (input_ == Input::White1) {
         std::uint8_t* out = bits_.data() + static_cast<std::size_t>(y) * rowBytes();
         std::memcpy(out, line, static_cast<std::size_t>(rowBytes()));

@@ -155,3 +155,81 @@ TEST(LogoStrips, SkipBlankRowsAndKeepEachLogoWithinItsLimits) {
     EXPECT_EQ(covered, 560);  // every row with a dot, in exactly one strip
     for (const auto& s : strips) EXPECT_FALSE(s.firstRow >= 100 && s.firstRow < 130);  // the gap costs nothing
 }
+
+// Strips planned while a grey page is still being built are the strips of
+// the finished page, each known as soon as its last row is final.
+TEST(LogoStrips, PlannedRowByRowWhileTheGreyPageIsBuilt) {
+    const int w = 48, h = 40;
+    PagePicture p;
+    std::string error;
+    ASSERT_TRUE(p.start(w, h, PagePicture::Input::Grey8, 1 << 20, &error));
+    qovprint::StripLimits limits;
+    limits.maxRows = 7;
+    limits.maxText = 200;
+    qovprint::StripPlanner planner(limits);
+    std::vector<qovprint::Strip> early;
+    std::vector<std::uint8_t> line(w);
+    int planned = 0;
+    qovprint::Strip s{0, 0};
+    for (int y = 0; y < h; ++y) {
+        // blank rows 0-2 and 20-24; black bars and a mid grey elsewhere
+        for (int x = 0; x < w; ++x)
+            line[x] = (y < 3 || (y >= 20 && y < 25)) ? 255 : (x % 6 < 2 ? 0 : (x % 6 < 4 ? 255 : 128));
+        p.addLine(y, line.data());
+        EXPECT_EQ(p.rowsDone(), y);  // a grey row waits for the row below it
+        for (; planned < p.rowsDone(); ++planned)
+            if (planner.addRow(p, planned, &s)) {
+                EXPECT_LT(s.firstRow + s.rows - 1, p.rowsDone());
+                early.push_back(s);
+            }
+    }
+    p.finish();
+    EXPECT_EQ(p.rowsDone(), h);
+    for (; planned < h; ++planned)
+        if (planner.addRow(p, planned, &s)) early.push_back(s);
+    if (planner.finish(&s)) early.push_back(s);
+    const auto whole = qovprint::planStrips(p, limits);
+    ASSERT_EQ(early.size(), whole.size());
+    for (std::size_t i = 0; i < whole.size(); ++i) {
+        EXPECT_EQ(early[i].firstRow, whole[i].firstRow) << i;
+        EXPECT_EQ(early[i].rows, whole[i].rows) << i;
+        EXPECT_LE(libraryLogo(p, whole[i]).size(), limits.maxText) << i;
+    }
+    ASSERT_GE(whole.size(), 2u);
+    EXPECT_EQ(whole.front().firstRow, 3);
+    EXPECT_EQ(whole.back().firstRow + whole.back().rows, h);
+    for (const auto& strip : whole) EXPECT_FALSE(strip.firstRow >= 20 && strip.firstRow < 25);
+}
+
+TEST(LogoStrips, StripsCloseOnTheirRowLimitAndTheirTextLimit) {
+    PagePicture p;
+    std::string error;
+    ASSERT_TRUE(p.start(64, 12, PagePicture::Input::Black1, 1 << 20, &error));
+    std::vector<std::uint8_t> busy(8, 0x55), blank(8, 0);
+    for (int y = 0; y < 12; ++y) p.addLine(y, y == 1 || y == 5 || y == 11 ? blank.data() : busy.data());
+    EXPECT_EQ(p.rowsDone(), 12);
+    const std::size_t row = qovprint::rowTextBytes(p, 0, 1);
+    qovprint::StripLimits byRows;
+    byRows.maxRows = 3;
+    const auto r = qovprint::planStrips(p, byRows);
+    // {0..2} {3..5 less trailing blank 5} {6..8} {9..11 less 11}
+    ASSERT_EQ(r.size(), 4u);
+    EXPECT_EQ(r[0].firstRow, 0);
+    EXPECT_EQ(r[0].rows, 3);
+    EXPECT_EQ(r[1].firstRow, 3);
+    EXPECT_EQ(r[1].rows, 2);
+    EXPECT_EQ(r[2].firstRow, 6);
+    EXPECT_EQ(r[2].rows, 3);
+    EXPECT_EQ(r[3].firstRow, 9);
+    EXPECT_EQ(r[3].rows, 2);
+    qovprint::StripLimits byText;
+    byText.maxText = 64 + 2 * row + 5;  // two busy rows fit, a third does not
+    const auto t = qovprint::planStrips(p, byText);
+    // {0, blank 1, 2} {3, 4, blank 5}: a blank row costs no text
+    ASSERT_GE(t.size(), 3u);
+    EXPECT_EQ(t[0].firstRow, 0);
+    EXPECT_EQ(t[0].rows, 3);
+    EXPECT_EQ(t[1].firstRow, 3);
+    EXPECT_EQ(t[1].rows, 2);
+    for (const auto& s : t) EXPECT_LE(libraryLogo(p, s).size(), byText.maxText);
+}
