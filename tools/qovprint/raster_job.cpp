@@ -220,22 +220,35 @@ bool endJob(pappl_job_t* job, pappl_pr_options_t*, pappl_device_t*) {
 
 }  // namespace
 
-bool printPlacedPage(pappl_job_t* job, pappl_pr_options_t* options, pappl_device_t* device, const std::uint8_t* pixels,
-                     int bitsPerDot) {
+// A page that cannot be finished: the logos already stored for it go.
+bool dropPage(pappl_job_t* job) {
+    RasterJob* r = jobData(job);
+    if (r && !r->logos.empty()) {
+        std::string cleanup;
+        for (const std::string& name : r->logos) cleanup += (cleanup.empty() ? "" : "\r\n") + ("~DELETE LOGO;" + name);
+        sendcommand(cleanup.c_str());
+        QOVA_DLLinit();
+    }
+    return failJob(job);
+}
+
+bool printPlacedPage(pappl_job_t* job, pappl_pr_options_t* options, pappl_device_t* device,
+                     const std::function<const std::uint8_t*(unsigned y)>& rowAt, int bitsPerDot) {
     const unsigned height = options->header.cupsHeight;
-    const unsigned stride = bitsPerDot == 1 ? (options->header.cupsWidth + 7) / 8 : options->header.cupsBytesPerLine;
     const int copies = options->copies > 0 ? options->copies : 1;
     papplJobSetImpressions(job, 1);
     if (!startJob(job, options, device)) return false;
     if (RasterJob* r = jobData(job)) {
         r->oneBitPng = bitsPerDot == 1;
-        r->sendEarly = true;  // the whole picture is here: no page ends early
+        r->sendEarly = true;  // the rows come in order and all of them, or the page is dropped
     }
     bool ok = true;
     for (int copy = 1; ok && copy <= copies && !papplJobIsCanceled(job); ++copy) {
         ok = startPage(job, options, device, static_cast<unsigned>(copy));
-        for (unsigned y = 0; ok && y < height; ++y)
-            ok = writeLine(job, options, device, y, pixels + static_cast<std::size_t>(y) * stride);
+        for (unsigned y = 0; ok && y < height; ++y) {
+            const std::uint8_t* line = rowAt(y);
+            ok = line ? writeLine(job, options, device, y, line) : dropPage(job);
+        }
         ok = ok && endPage(job, options, device, static_cast<unsigned>(copy));
         if (ok) papplJobSetImpressionsCompleted(job, 1);
     }
