@@ -52,10 +52,13 @@ private:
     Input input_ = Input::Black1;
     std::vector<std::uint8_t> bits_;
     // Rows y-1, y, y+1 of the grey input, each with one dot of mid grey
-    // before and after it (no neighbour there); and a row of mid grey that
-    // stands for the rows beyond the page's top and bottom edges.
+    // before and after it (no neighbour there).
     std::vector<std::uint8_t> grey_[3];
-    std::vector<std::uint8_t> noRow_;
+    // For each of those rows, 1 where its dot is pure (black or white), 0 for
+    // the dots beyond its ends; noPure_ stands for the rows beyond the page's
+    // top and bottom edges (no dot of them pure). The edge test reads these.
+    std::vector<std::uint8_t> pure_[3];
+    std::vector<std::uint8_t> noPure_;
     bool hasGrey_[3] = {false, false, false};  // whether each of those rows holds a dot that is not pure
     int lastGrey_ = -1;                 // last grey row received
     int rowsIn_ = 0;                    // one-bit rows received in order from row 0

@@ -233,3 +233,24 @@ TEST(LogoStrips, StripsCloseOnTheirRowLimitAndTheirTextLimit) {
     EXPECT_EQ(t[1].rows, 2);
     for (const auto& s : t) EXPECT_LE(libraryLogo(p, s).size(), byText.maxText);
 }
+
+// Runs that touch the row's ends, single dots and long runs across bytes,
+// at columns of 1 to 4 digits: the sizes are the library's.
+TEST(LogoStrips, RowSizesAtTheEdgesMatchTheLibrarysConversion) {
+    const int w = 1200;
+    PagePicture p;
+    std::string error;
+    ASSERT_TRUE(p.start(w, 5, PagePicture::Input::Black1, 1 << 20, &error));
+    std::vector<std::vector<std::uint8_t>> lines(5, std::vector<std::uint8_t>(w / 8, 0));
+    lines[0].assign(w / 8, 0xFF);                        // one run, edge to edge
+    for (auto& b : lines[1]) b = 0xAA;                   // single dots from the first column
+    for (auto& b : lines[2]) b = 0x55;                   // single dots to the last column
+    for (int k = 0; k < w / 8; k += 3) lines[3][k] = 0x81, lines[3][k + 1] = 0xFF;  // runs across bytes
+    lines[4][0] = 0x80, lines[4][w / 8 - 1] = 0x01;      // a dot at each end
+    for (int y = 0; y < 5; ++y) p.addLine(y, lines[y].data());
+    for (int y = 0; y < 5; ++y) {
+        const qovprint::Strip one{y, 1};
+        const std::size_t frame = std::strlen("~LOGO;S;1;1200;") + std::strlen("\nEND");
+        EXPECT_EQ(libraryLogo(p, one).size(), frame + qovprint::rowTextBytes(p, y, 1)) << y;
+    }
+}
