@@ -47,6 +47,7 @@ constexpr std::size_t kLogoHeader = 64;  // "~LOGO;name;h;w;" and "\nEND"
 
 void StripPlanner::open(int y) {
     open_ = true;
+    stripMaxRows_ = opened_++ == 0 ? firstMaxRows_ : limits_.maxRows;
     strip_ = Strip{y, 0};
     text_ = kLogoHeader;
     lastDot_ = y;
@@ -77,7 +78,7 @@ bool StripPlanner::addRow(const PagePicture& page, int y, Strip* closed) {
     ++strip_.rows;
     // At most one strip ends here: one that ran out of text had 2 rows or
     // more, so maxRows is at least 2 and the new strip of 1 row is not full.
-    if (strip_.rows >= limits_.maxRows) {
+    if (strip_.rows >= stripMaxRows_) {
         *closed = close();
         done = true;
     }

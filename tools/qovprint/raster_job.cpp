@@ -23,6 +23,7 @@ namespace qovprint {
 namespace {
 
 constexpr std::size_t kMaxPageBytes = 16u << 20;  // one page's one-bit picture (600 dpi, 4.25 x 39 in fits)
+constexpr int kFirstStripRows = 24;               // of a page sent strip by strip as it is built
 
 struct RasterJob {
     JobSettings settings;
@@ -169,7 +170,9 @@ bool startPage(pappl_job_t* job, pappl_pr_options_t* options, pappl_device_t*, u
     r->pageOpen = true;
     r->linesSeen = 0;
     r->pageNo = page;
-    r->planner = StripPlanner(StripLimits{});
+    // Sent early, a short first strip lets the printer start on the page
+    // while the rest of it is decoded and converted.
+    r->planner = StripPlanner(StripLimits{}, r->sendEarly ? kFirstStripRows : 0);
     r->plannedRows = 0;
     r->strips.clear();
     r->logos.clear();

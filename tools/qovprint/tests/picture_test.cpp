@@ -254,3 +254,37 @@ TEST(LogoStrips, RowSizesAtTheEdgesMatchTheLibrarysConversion) {
         EXPECT_EQ(libraryLogo(p, one).size(), frame + qovprint::rowTextBytes(p, y, 1)) << y;
     }
 }
+
+TEST(LogoStrips, AShortFirstStripThenFullOnes) {
+    PagePicture p;
+    std::string error;
+    ASSERT_TRUE(p.start(64, 20, PagePicture::Input::Black1, 1 << 20, &error));
+    std::vector<std::uint8_t> busy(8, 0x55), blank(8, 0);
+    for (int y = 0; y < 20; ++y) p.addLine(y, y < 3 ? blank.data() : busy.data());
+    qovprint::StripLimits limits;
+    limits.maxRows = 6;
+    qovprint::StripPlanner planner(limits, 2);
+    std::vector<qovprint::Strip> strips;
+    qovprint::Strip s{0, 0};
+    for (int y = 0; y < 20; ++y)
+        if (planner.addRow(p, y, &s)) strips.push_back(s);
+    if (planner.finish(&s)) strips.push_back(s);
+    // blank rows 0-2 skipped; {3,2} then {5,6} {11,6} {17,3}
+    ASSERT_EQ(strips.size(), 4u);
+    EXPECT_EQ(strips[0].firstRow, 3);
+    EXPECT_EQ(strips[0].rows, 2);
+    EXPECT_EQ(strips[1].firstRow, 5);
+    EXPECT_EQ(strips[1].rows, 6);
+    EXPECT_EQ(strips[2].firstRow, 11);
+    EXPECT_EQ(strips[2].rows, 6);
+    EXPECT_EQ(strips[3].firstRow, 17);
+    EXPECT_EQ(strips[3].rows, 3);
+    // a first bound of 0, or above maxRows, is maxRows
+    for (int first : {0, 9}) {
+        qovprint::StripPlanner same(limits, first);
+        ASSERT_FALSE(same.addRow(p, 0, &s));
+        for (int y = 1; y < 9; ++y) same.addRow(p, y, &s);
+        EXPECT_EQ(s.firstRow, 3) << first;
+        EXPECT_EQ(s.rows, 6) << first;
+    }
+}
