@@ -116,6 +116,17 @@ bool sendPage(pappl_job_t* job, RasterJob& r) {
     return sent != 0;
 }
 
+// The logos of a page that will not print (cancelled, or its picture failed).
+void deleteStoredLogos(RasterJob& r) {
+    if (r.logos.empty()) return;
+    std::string cleanup;
+    for (const std::string& name : r.logos) cleanup += (cleanup.empty() ? "" : "\r\n") + ("~DELETE LOGO;" + name);
+    sendcommand(cleanup.c_str());
+    QOVA_DLLinit();
+    r.logos.clear();
+    r.strips.clear();
+}
+
 bool startJob(pappl_job_t* job, pappl_pr_options_t* options, pappl_device_t*) {
     if (!claimJob(job)) {
         papplLogJob(job, PAPPL_LOGLEVEL_WARN, "Started again while it runs (or ran): this run leaves it alone.");
@@ -200,7 +211,10 @@ bool endPage(pappl_job_t* job, pappl_pr_options_t*, pappl_device_t*, unsigned pa
     if (!r || !r->pageOpen) return false;
     r->page.finish();
     r->pageOpen = false;
-    if (papplJobIsCanceled(job)) return true;
+    if (papplJobIsCanceled(job)) {
+        deleteStoredLogos(*r);
+        return true;
+    }
     // A stream cut short ends its page early: half a label is not printed.
     if (r->linesSeen < static_cast<unsigned>(r->page.height())) {
         papplLogJob(job, PAPPL_LOGLEVEL_ERROR, "Page %u ended after %u of its %d lines: not printed.", page, r->linesSeen,
@@ -225,13 +239,7 @@ bool endJob(pappl_job_t* job, pappl_pr_options_t*, pappl_device_t*) {
 
 // A page that cannot be finished: the logos already stored for it go.
 bool dropPage(pappl_job_t* job) {
-    RasterJob* r = jobData(job);
-    if (r && !r->logos.empty()) {
-        std::string cleanup;
-        for (const std::string& name : r->logos) cleanup += (cleanup.empty() ? "" : "\r\n") + ("~DELETE LOGO;" + name);
-        sendcommand(cleanup.c_str());
-        QOVA_DLLinit();
-    }
+    if (RasterJob* r = jobData(job)) deleteStoredLogos(*r);
     return failJob(job);
 }
 
