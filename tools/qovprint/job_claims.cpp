@@ -23,9 +23,7 @@ void (*gPendingClose)() = nullptr;
 
 JobKey keyOf(pappl_job_t* job) { return {papplPrinterGetID(papplJobGetPrinter(job)), papplJobGetID(job)}; }
 
-}  // namespace
-
-bool claimJob(pappl_job_t* job) {
+bool tryClaim(pappl_job_t* job) {
     const JobKey key = keyOf(job);
     std::lock_guard<std::mutex> lock(gMutex);
     auto it = gActive.find(job);
@@ -33,6 +31,14 @@ bool claimJob(pappl_job_t* job) {
     if (gDone.count(key)) return false;
     gActive.emplace(job, std::this_thread::get_id());
     return true;
+}
+
+}  // namespace
+
+bool claimJob(pappl_job_t* job) {
+    if (tryClaim(job)) return true;
+    papplLogJob(job, PAPPL_LOGLEVEL_WARN, "Started again while it runs (or ran): this run leaves it alone.");
+    return false;
 }
 
 bool ownsJob(pappl_job_t* job) {

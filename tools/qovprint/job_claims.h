@@ -11,7 +11,7 @@
 namespace qovprint {
 
 // True when this thread is (now) the one that processes the job; false when
-// another thread does, or did.
+// another thread does, or did (and then says so in the job's log).
 bool claimJob(pappl_job_t* job);
 
 // True when this thread holds the job's claim.

@@ -37,6 +37,15 @@ const char* detectFormat(const unsigned char* header, size_t size, void*) {
     return nullptr;
 }
 
+// A port option: 0 to 65535 (0: none, or any free one).
+bool parsePort(const char* name, const char* text, long* port) {
+    char* end = nullptr;
+    *port = std::strtol(text, &end, 10);
+    if (!*end && *port >= 0 && *port <= 65535) return true;
+    fprintf(stderr, "qovprint: bad %s %s\n", name, text);
+    return false;
+}
+
 // The raw sockets' options: raw-socket-port (printer n on port + n - 1, 0
 // for none), document-idle-limit (seconds; raster streams from IPP clients
 // are held to it too) and document-size-limit (bytes, or with K, M, G).
@@ -44,12 +53,9 @@ bool rawOptions(int n, cups_option_t* options, qovprint::RawSocketOptions* raw) 
     const char* portText = option(n, options, "raw-socket-port", "9100");
     const char* idleText = option(n, options, "document-idle-limit", "30");
     const char* sizeText = option(n, options, "document-size-limit", "256M");
+    long port = 0;
+    if (!parsePort("raw-socket-port", portText, &port)) return false;
     char* end = nullptr;
-    const long port = std::strtol(portText, &end, 10);
-    if (*end || port < 0 || port > 65535) {
-        fprintf(stderr, "qovprint: bad raw-socket-port %s\n", portText);
-        return false;
-    }
     const double idle = std::strtod(idleText, &end);
     if (*end || !(idle >= 0.1 && idle <= 3600)) {
         fprintf(stderr, "qovprint: bad document-idle-limit %s (seconds, 0.1 to 3600)\n", idleText);
@@ -69,12 +75,8 @@ bool rawOptions(int n, cups_option_t* options, qovprint::RawSocketOptions* raw) 
 
 pappl_system_t* createSystem(int n, cups_option_t* options, void*) {
     const char* portText = option(n, options, "server-port", "0");
-    char* end = nullptr;
-    const long port = std::strtol(portText, &end, 10);
-    if (*end || port < 0 || port > 65535) {
-        fprintf(stderr, "qovprint: bad server-port %s\n", portText);
-        return nullptr;
-    }
+    long port = 0;
+    if (!parsePort("server-port", portText, &port)) return nullptr;
     const char* levelText = option(n, options, "log-level", "warn");
     pappl_loglevel_t level = PAPPL_LOGLEVEL_WARN;
     static const struct {

@@ -85,10 +85,7 @@ bool sendPage(pappl_job_t* job, RasterJob& r, unsigned pageNo) {
 }
 
 bool startJob(pappl_job_t* job, pappl_pr_options_t* options, pappl_device_t*) {
-    if (!claimJob(job)) {
-        papplLogJob(job, PAPPL_LOGLEVEL_WARN, "Started again while it runs (or ran): this run leaves it alone.");
-        return true;  // and the callbacks of this thread do nothing
-    }
+    if (!claimJob(job)) return true;  // and the callbacks of this thread do nothing
     auto* r = new RasterJob;
     r->settings = settingsFor(options);
     papplJobSetData(job, r);

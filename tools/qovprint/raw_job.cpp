@@ -66,10 +66,7 @@ bool copyRaw(pappl_job_t* job, pappl_device_t* device) {
 }
 
 bool claimedCopy(pappl_job_t* job, pappl_device_t* device) {
-    if (!claimJob(job)) {
-        papplLogJob(job, PAPPL_LOGLEVEL_WARN, "Started again while it runs (or ran): this run leaves it alone.");
-        return true;
-    }
+    if (!claimJob(job)) return true;
     const bool ok = copyRaw(job, device);
     releaseJob(job);
     return ok;
