@@ -13,49 +13,91 @@ std::size_t digits(int n) {  // of a positive number; called for every run of ev
 }  // namespace
 
 std::size_t rowTextBytes(const PagePicture& page, int y, int rowNumber) {
+    // ";a" for a run of one dot, ";a-b" for a longer one (1-based columns).
+    const auto runBytes = [](int first, int last) {
+        return 1 + digits(first + 1) + (last > first ? 1 + digits(last + 1) : 0);
+    };
     std::size_t bytes = 0;
-    const int w = page.width();
     const std::uint8_t* row = page.row(y);
-    int x = 0;
-    while (x < w) {
-        if (!(x & 7) && row[x >> 3] == 0xFF) {  // eight blank dots at once
-            x += 8;
-            continue;
+    unsigned before = 0;  // 1 when the dot left of this byte is a dot
+    int first = 0;
+    // Only the places where dot and blank change cost time: a byte at a time,
+    // its changes found by comparing it with itself a dot to the right.
+    for (int k = 0; k < page.rowBytes(); ++k) {
+        const unsigned d = static_cast<std::uint8_t>(~row[k]);  // 1 = dot
+        unsigned changes = (d ^ ((d >> 1) | (before << 7))) & 0xFFu;
+        before = d & 1u;
+        while (changes) {
+            const int b = __builtin_clz(changes) - 24;  // from the left
+            changes &= ~(0x80u >> b);
+            const int x = k * 8 + b;
+            if (d & (0x80u >> b))
+                first = x;
+            else
+                bytes += runBytes(first, x - 1);
         }
-        if (!page.dot(x, y)) {
-            ++x;
-            continue;
-        }
-        const int first = x;
-        while (x < w && page.dot(x, y)) ++x;
-        const int last = x - 1;
-        bytes += 1 + digits(first + 1) + (last > first ? 1 + digits(last + 1) : 0);
     }
+    if (before) bytes += runBytes(first, page.width() - 1);
     return bytes ? bytes + 1 + digits(rowNumber) : 0;
+}
+
+namespace {
+constexpr std::size_t kLogoHeader = 64;  // "~LOGO;name;h;w;" and "\nEND"
+}
+
+void StripPlanner::open(int y) {
+    open_ = true;
+    stripMaxRows_ = opened_++ == 0 ? firstMaxRows_ : limits_.maxRows;
+    strip_ = Strip{y, 0};
+    text_ = kLogoHeader;
+    lastDot_ = y;
+}
+
+Strip StripPlanner::close() {
+    open_ = false;
+    strip_.rows = lastDot_ - strip_.firstRow + 1;  // trailing blank rows are left out
+    return strip_;
+}
+
+bool StripPlanner::addRow(const PagePicture& page, int y, Strip* closed) {
+    bool done = false;
+    if (!open_) {
+        if (page.rowBlank(y)) return false;
+        open(y);
+    }
+    std::size_t row = rowTextBytes(page, y, strip_.rows + 1);
+    if (strip_.rows > 0 && text_ + row > limits_.maxText) {
+        // This row starts the next strip (it has dots: a blank row always fits).
+        *closed = close();
+        done = true;
+        open(y);
+        row = rowTextBytes(page, y, 1);
+    }
+    text_ += row;
+    if (row) lastDot_ = y;
+    ++strip_.rows;
+    // At most one strip ends here: one that ran out of text had 2 rows or
+    // more, so maxRows is at least 2 and the new strip of 1 row is not full.
+    if (strip_.rows >= stripMaxRows_) {
+        *closed = close();
+        done = true;
+    }
+    return done;
+}
+
+bool StripPlanner::finish(Strip* closed) {
+    if (!open_) return false;
+    *closed = close();
+    return true;
 }
 
 std::vector<Strip> planStrips(const PagePicture& page, const StripLimits& limits) {
     std::vector<Strip> strips;
-    const std::size_t header = 64;  // "~LOGO;name;h;w;" and "\nEND"
-    int y = 0;
-    const int h = page.height();
-    while (y < h) {
-        while (y < h && page.rowBlank(y)) ++y;
-        if (y >= h) break;
-        Strip s{y, 0};
-        std::size_t text = header;
-        int lastDot = y;
-        while (y < h && s.rows < limits.maxRows) {
-            const std::size_t row = rowTextBytes(page, y, s.rows + 1);
-            if (s.rows > 0 && text + row > limits.maxText) break;
-            text += row;
-            if (row) lastDot = y;
-            ++s.rows;
-            ++y;
-        }
-        s.rows = lastDot - s.firstRow + 1;  // trailing blank rows are left out
-        strips.push_back(s);
-    }
+    StripPlanner planner(limits);
+    Strip s{0, 0};
+    for (int y = 0; y < page.height(); ++y)
+        if (planner.addRow(page, y, &s)) strips.push_back(s);
+    if (planner.finish(&s)) strips.push_back(s);
     return strips;
 }
 

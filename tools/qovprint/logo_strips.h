@@ -27,4 +27,32 @@ std::size_t rowTextBytes(const PagePicture& page, int y, int rowNumber);
 // skipped, so blank stretches cost nothing.
 std::vector<Strip> planStrips(const PagePicture& page, const StripLimits& limits);
 
+// planStrips row by row: a strip is known as soon as its last row is, so it
+// can go to the printer while the rest of the page is still being built.
+class StripPlanner {
+public:
+    // firstMaxRows, when smaller, bounds the page's first strip: the printer
+    // starts reading sooner while the rest is built.
+    explicit StripPlanner(const StripLimits& limits, int firstMaxRows = 0)
+        : limits_(limits), firstMaxRows_(firstMaxRows > 0 && firstMaxRows < limits.maxRows ? firstMaxRows : limits.maxRows) {}
+    // Takes page row y (rows in order 0, 1, ...); true with *closed set when
+    // this row completes a strip (by ending it, or by not fitting in it).
+    bool addRow(const PagePicture& page, int y, Strip* closed);
+    // Closes the open strip, if any: true with *closed set.
+    bool finish(Strip* closed);
+
+private:
+    void open(int y);
+    Strip close();
+
+    StripLimits limits_;  // maxRows at least 1
+    int firstMaxRows_;
+    int opened_ = 0;      // strips begun
+    int stripMaxRows_ = 0;
+    bool open_ = false;
+    Strip strip_{0, 0};
+    std::size_t text_ = 0;
+    int lastDot_ = 0;
+};
+
 }  // namespace qovprint

@@ -44,9 +44,11 @@ bool PagePicture::start(int width, int height, Input input, std::size_t maxBytes
     input_ = input;
     bits_.assign(bytes, 0xFF);
     for (auto& r : grey_) r.assign(static_cast<std::size_t>(width) + 2, kNoNeighbour);
-    noRow_.assign(static_cast<std::size_t>(width) + 2, kNoNeighbour);
+    for (auto& r : pure_) r.assign(static_cast<std::size_t>(width) + 2, 0);
+    noPure_.assign(static_cast<std::size_t>(width) + 2, 0);
     for (bool& g : hasGrey_) g = false;
     lastGrey_ = -1;
+    rowsIn_ = 0;
     return true;
 }
 
@@ -57,6 +59,7 @@ bool PagePicture::rowBlank(int y) const {
 
 void PagePicture::addLine(int y, const std::uint8_t* line) {
     if (y < 0 || y >= height_) return;
+    if (y == rowsIn_ && input_ != Input::Grey8) ++rowsIn_;
     if (input_ == Input::White1) {
         std::uint8_t* out = bits_.data() + static_cast<std::size_t>(y) * rowBytes();
         std::memcpy(out, line, static_cast<std::size_t>(rowBytes()));
@@ -76,10 +79,16 @@ void PagePicture::addLine(int y, const std::uint8_t* line) {
     if (y != lastGrey_ + 1) return;  // out of order: ignored
     std::rotate(grey_, grey_ + 1, grey_ + 3);  // [y-2, y-1, new] -> slot 2 takes row y
     std::rotate(hasGrey_, hasGrey_ + 1, hasGrey_ + 3);
+    std::rotate(pure_, pure_ + 1, pure_ + 3);
     std::memcpy(grey_[2].data() + 1, line, static_cast<std::size_t>(inputWidth_));
-    bool grey = false;
-    for (int x = 0; x < inputWidth_; ++x) grey |= !pure(line[x]);
-    hasGrey_[2] = grey;
+    std::uint8_t* pureHere = pure_[2].data() + 1;
+    std::uint8_t allPure = 1;
+    for (int x = 0; x < inputWidth_; ++x) {
+        const std::uint8_t p = pure(line[x]);
+        pureHere[x] = p;
+        allPure &= p;
+    }
+    hasGrey_[2] = !allPure;
     lastGrey_ = y;
     if (y >= 1) convertGrey(y - 1);
 }
@@ -89,6 +98,7 @@ void PagePicture::finish() {
     // The row below the last one is the edge of the page: plain white.
     std::rotate(grey_, grey_ + 1, grey_ + 3);
     std::rotate(hasGrey_, hasGrey_ + 1, hasGrey_ + 3);
+    std::rotate(pure_, pure_ + 1, pure_ + 3);
     hasGrey_[2] = false;  // convertGrey looks at no row below the last
     convertGrey(lastGrey_);
     lastGrey_ = height_;  // no more rows
@@ -96,7 +106,7 @@ void PagePicture::finish() {
 
 void PagePicture::convertGrey(int y) {
     // grey_[1] is row y, grey_[0] the row above, grey_[2] the row below; the
-    // page's edges have no neighbours: noRow_ stands for them.
+    // page's edges have no neighbours: noPure_ stands for them.
     const std::uint8_t* here = grey_[1].data() + 1;
     if (!hasGrey_[1]) {
         // Only pure dots (a one-bit picture, a blank row): black is a dot, eight at a time.
@@ -110,8 +120,9 @@ void PagePicture::convertGrey(int y) {
         }
         return;
     }
-    const std::uint8_t* above = (y == 0 ? noRow_ : grey_[0]).data() + 1;
-    const std::uint8_t* below = (lastGrey_ == y ? noRow_ : grey_[2]).data() + 1;
+    const std::uint8_t* above = (y == 0 ? noPure_ : pure_[0]).data() + 1;
+    const std::uint8_t* beside = pure_[1].data() + 1;
+    const std::uint8_t* below = (lastGrey_ == y ? noPure_ : pure_[2]).data() + 1;
     // Edge dots are thresholded at 50 % with what the row's previous edge
     // dots left over carried along, so a bar keeps its width: Ghostscript's
     // anti-aliasing grows every bar by about a quarter dot, and a plain
@@ -127,8 +138,8 @@ void PagePicture::convertGrey(int y) {
         if (g >= kPureWhite) continue;
         // A grey dot next to pure black or white (above, below, beside or
         // diagonal) is an edge: anti-aliasing of a bar or a glyph.
-        const bool edge = pure(above[x - 1]) || pure(above[x]) || pure(above[x + 1]) || pure(here[x - 1]) ||
-                          pure(here[x + 1]) || pure(below[x - 1]) || pure(below[x]) || pure(below[x + 1]);
+        const bool edge = (above[x - 1] | above[x] | above[x + 1] | beside[x - 1] | beside[x + 1] | below[x - 1] |
+                           below[x] | below[x + 1]) != 0;
         if (edge) {
             const int ink = 255 - g + carried;
             if (ink >= 128) {

@@ -3,6 +3,7 @@
 // raster a job delivers (1-bit black or 8-bit grey), in the bit order the
 // library's logo conversion reads: 0 = dot, 1 = blank, rows padded to whole
 // bytes of blank.
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <string>
@@ -40,6 +41,8 @@ public:
     const std::uint8_t* row(int y) const { return bits_.data() + static_cast<std::size_t>(y) * rowBytes(); }
     bool dot(int x, int y) const { return !(row(y)[x >> 3] & (0x80 >> (x & 7))); }
     bool rowBlank(int y) const;
+    // Rows 0 .. rowsDone() - 1 are final: a grey row waits for the row below it.
+    int rowsDone() const { return input_ == Input::Grey8 ? std::max(0, std::min(lastGrey_, height_)) : rowsIn_; }
 
 private:
     void convertGrey(int y);  // turns the grey row y (held in the ring) into bits
@@ -49,12 +52,16 @@ private:
     Input input_ = Input::Black1;
     std::vector<std::uint8_t> bits_;
     // Rows y-1, y, y+1 of the grey input, each with one dot of mid grey
-    // before and after it (no neighbour there); and a row of mid grey that
-    // stands for the rows beyond the page's top and bottom edges.
+    // before and after it (no neighbour there).
     std::vector<std::uint8_t> grey_[3];
-    std::vector<std::uint8_t> noRow_;
+    // For each of those rows, 1 where its dot is pure (black or white), 0 for
+    // the dots beyond its ends; noPure_ stands for the rows beyond the page's
+    // top and bottom edges (no dot of them pure). The edge test reads these.
+    std::vector<std::uint8_t> pure_[3];
+    std::vector<std::uint8_t> noPure_;
     bool hasGrey_[3] = {false, false, false};  // whether each of those rows holds a dot that is not pure
     int lastGrey_ = -1;                 // last grey row received
+    int rowsIn_ = 0;                    // one-bit rows received in order from row 0
 };
 
 }  // namespace qovprint

@@ -41,24 +41,34 @@ void pngError(png_structp png, png_const_charp message) {
 
 void pngWarning(png_structp, png_const_charp) {}
 
+}  // namespace
+
 // Everything that must outlive a longjmp lives here, not in the locals of
-// the function that calls setjmp.
-struct Decoder {
+// the functions that call setjmp.
+struct PngRows::Decoder {
     std::FILE* file = nullptr;
     png_structp png = nullptr;
     png_infop info = nullptr;
     std::string libpngMessage;
     std::vector<png_bytep> rows;
     int channels = 0;
+    int rowsRead = 0;  // rows 0 .. rowsRead - 1 are in the picture
+    bool ended = false;  // the file's end was read
     ~Decoder() {
         if (png) png_destroy_read_struct(&png, info ? &info : nullptr, nullptr);
         if (file) std::fclose(file);
     }
 };
 
-// Reads the picture as grey, or grey and alpha (d.channels 2). False with
-// d.libpngMessage set when libpng fails, with *error set when the limits refuse.
-bool readPicture(Decoder& d, const ImageLimits& limits, bool keepOneBit, GreyPicture* out, std::string* error) {
+namespace {
+
+using Decoder = PngRows::Decoder;
+
+// Reads the header, as grey or grey and alpha (d.channels 2), and makes room
+// for the rows; an interlaced picture or one with alpha is read whole. False
+// with d.libpngMessage set when libpng fails, with *error set when the limits
+// refuse.
+bool readHeader(Decoder& d, const ImageLimits& limits, bool keepOneBit, GreyPicture* out, std::string* error) {
     if (setjmp(png_jmpbuf(d.png))) return false;
     png_init_io(d.png, d.file);
 #ifdef PNG_IGNORE_ADLER32
@@ -77,7 +87,7 @@ bool readPicture(Decoder& d, const ImageLimits& limits, bool keepOneBit, GreyPic
         png_set_scale_16(d.png);
         if (png_get_color_type(d.png, d.info) & PNG_COLOR_MASK_COLOR) png_set_rgb_to_gray_fixed(d.png, 1, -1, -1);
     }
-    png_set_interlace_handling(d.png);
+    const int passes = png_set_interlace_handling(d.png);
     png_read_update_info(d.png, d.info);
     d.channels = png_get_channels(d.png, d.info);
     if (!withinLimits(out->width, out->height, d.channels, limits, error)) return false;
@@ -91,45 +101,100 @@ bool readPicture(Decoder& d, const ImageLimits& limits, bool keepOneBit, GreyPic
     out->pixels.resize(rowBytes * static_cast<std::size_t>(out->height));
     d.rows.resize(static_cast<std::size_t>(out->height));
     for (std::size_t y = 0; y < d.rows.size(); ++y) d.rows[y] = out->pixels.data() + rowBytes * y;
-    png_read_image(d.png, d.rows.data());
-    png_read_end(d.png, nullptr);
     out->ppi = static_cast<int>(png_get_x_pixels_per_inch(d.png, d.info));
+    if (passes > 1 || d.channels != 1) {
+        png_read_image(d.png, d.rows.data());
+        png_read_end(d.png, nullptr);
+        d.rowsRead = out->height;
+        d.ended = true;
+        out->ppi = static_cast<int>(png_get_x_pixels_per_inch(d.png, d.info));
+    }
     return true;
+}
+
+// Reads rows up to and including `last`, and the file's end after the last row.
+bool readRows(Decoder& d, int last) {
+    if (setjmp(png_jmpbuf(d.png))) return false;
+    const int height = static_cast<int>(d.rows.size());
+    if (last >= height) last = height - 1;
+    while (d.rowsRead <= last) {
+        png_read_row(d.png, d.rows[static_cast<std::size_t>(d.rowsRead)], nullptr);
+        ++d.rowsRead;
+    }
+    if (d.rowsRead == height && !d.ended) {
+        png_read_end(d.png, nullptr);
+        d.ended = true;
+    }
+    return true;
+}
+
+// Transparency over white paper, in place: the grey bytes close up.
+void overWhite(GreyPicture* out) {
+    const std::size_t n = out->pixels.size() / 2;
+    for (std::size_t i = 0; i < n; ++i) {
+        const unsigned v = out->pixels[2 * i], a = out->pixels[2 * i + 1];
+        out->pixels[i] = static_cast<std::uint8_t>((v * a + 255u * (255u - a) + 127u) / 255u);
+    }
+    out->pixels.resize(n);
+    out->pixels.shrink_to_fit();
 }
 
 }  // namespace
 
-bool decodePngGrey(const char* path, const ImageLimits& limits, GreyPicture* out, std::string* error,
-                   bool keepOneBit) {
-    *out = GreyPicture{};
-    Decoder d;
+PngRows::PngRows() = default;
+PngRows::~PngRows() = default;
+
+bool PngRows::open(const char* path, const ImageLimits& limits, std::string* error, bool keepOneBit) {
+    picture_ = GreyPicture{};
+    failure_.clear();
+    d_ = std::make_unique<Decoder>();
+    Decoder& d = *d_;
     d.file = path ? std::fopen(path, "rb") : nullptr;
     if (!d.file) {
-        *error = "cannot open the document";
+        *error = failure_ = "cannot open the document";
         return false;
     }
     d.png = png_create_read_struct(PNG_LIBPNG_VER_STRING, &d.libpngMessage, pngError, pngWarning);
     d.info = d.png ? png_create_info_struct(d.png) : nullptr;
     if (!d.info) {
-        *error = "out of memory";
+        *error = failure_ = "out of memory";
         return false;
     }
     error->clear();
-    if (!readPicture(d, limits, keepOneBit, out, error)) {
+    if (!readHeader(d, limits, keepOneBit, &picture_, error)) {
         if (error->empty()) *error = "unreadable PNG: " + d.libpngMessage;
-        out->pixels.clear();
+        failure_ = *error;
+        picture_.pixels.clear();
         return false;
     }
-    if (d.channels == 2) {
-        // Transparency over white paper, in place: the grey bytes close up.
-        const std::size_t n = out->pixels.size() / 2;
-        for (std::size_t i = 0; i < n; ++i) {
-            const unsigned v = out->pixels[2 * i], a = out->pixels[2 * i + 1];
-            out->pixels[i] = static_cast<std::uint8_t>((v * a + 255u * (255u - a) + 127u) / 255u);
-        }
-        out->pixels.resize(n);
-        out->pixels.shrink_to_fit();
+    if (d.channels == 2) overWhite(&picture_);
+    return true;
+}
+
+const std::uint8_t* PngRows::row(int y, std::string* error) {
+    if (!failure_.empty() || !d_ || y < 0 || y >= picture_.height) {
+        *error = failure_.empty() ? "no such row" : failure_;
+        return nullptr;
     }
+    if (y >= d_->rowsRead && !readRows(*d_, y)) {
+        failure_ = "unreadable PNG: " + d_->libpngMessage;
+        *error = failure_;
+        return nullptr;
+    }
+    const std::size_t stride = picture_.pixels.size() / static_cast<std::size_t>(picture_.height);
+    return picture_.pixels.data() + stride * static_cast<std::size_t>(y);
+}
+
+bool PngRows::readAll(std::string* error) {
+    return row(picture_.height - 1, error) != nullptr;
+}
+
+bool decodePngGrey(const char* path, const ImageLimits& limits, GreyPicture* out, std::string* error,
+                   bool keepOneBit) {
+    *out = GreyPicture{};
+    PngRows rows;
+    if (!rows.open(path, limits, error, keepOneBit) || !rows.readAll(error)) return false;
+    *out = std::move(rows.picture());
     return true;
 }
 

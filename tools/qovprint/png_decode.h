@@ -3,6 +3,7 @@
 // stretched to 0..255, transparency laid over white paper. The header is
 // checked against the limits before anything of the picture is read.
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -24,6 +25,31 @@ struct GreyPicture {
 // without transparency keeps its bits (bitsPerDot 1).
 bool decodePngGrey(const char* path, const ImageLimits& limits, GreyPicture* out, std::string* error,
                    bool keepOneBit = false);
+
+// The same picture read a row at a time, so a page can be converted and sent
+// while the rest of the file is still being decoded. An interlaced PNG, or
+// one with transparency, is read whole by open().
+class PngRows {
+public:
+    PngRows();
+    ~PngRows();
+    // Reads the header: false with a message as decodePngGrey. picture()
+    // then has its size, ppi and bitsPerDot; pixels holds room for every row.
+    bool open(const char* path, const ImageLimits& limits, std::string* error, bool keepOneBit = false);
+    // Row y (and every row before it) read: its bytes, or nullptr with a
+    // message when the file fails (the failure stays: later calls fail too).
+    const std::uint8_t* row(int y, std::string* error);
+    // Every row, and the end of the file, read: false with a message.
+    bool readAll(std::string* error);
+    GreyPicture& picture() { return picture_; }
+
+    struct Decoder;  // libpng's state, in png_decode.cpp
+
+private:
+    std::unique_ptr<Decoder> d_;
+    GreyPicture picture_;
+    std::string failure_;
+};
 
 // A one-bit picture as bytes (bitsPerDot 8); others stay as they are.
 void expandBits(GreyPicture* picture);

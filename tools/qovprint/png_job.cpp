@@ -26,22 +26,34 @@ bool alreadyPlaced(const GreyPicture& p, const pappl_pr_options_t& o) {
     return sameDots && sameScale && upright && h.HWResolution[0] == h.HWResolution[1];
 }
 
+void refuse(pappl_job_t* job, const std::string& error) {
+    papplLogJob(job, PAPPL_LOGLEVEL_ERROR, "PNG refused: %s.", error.c_str());
+    papplJobSetMessage(job, "PNG refused: %s.", error.c_str());
+    papplJobSetReasons(job, PAPPL_JREASON_DOCUMENT_FORMAT_ERROR, PAPPL_JREASON_NONE);
+}
+
 bool printPng(pappl_job_t* job, pappl_device_t* device) {
-    GreyPicture picture;
+    // Read row by row: a placed page goes out while the rest of it is decoded.
+    PngRows png;
     std::string error;
-    if (!decodePngGrey(papplJobGetFilename(job), gLimits, &picture, &error, true)) {
-        papplLogJob(job, PAPPL_LOGLEVEL_ERROR, "PNG refused: %s.", error.c_str());
-        papplJobSetMessage(job, "PNG refused: %s.", error.c_str());
-        papplJobSetReasons(job, PAPPL_JREASON_DOCUMENT_FORMAT_ERROR, PAPPL_JREASON_NONE);
+    if (!png.open(papplJobGetFilename(job), gLimits, &error, true)) {
+        refuse(job, error);
         return false;
     }
+    GreyPicture& picture = png.picture();
     papplLogJob(job, PAPPL_LOGLEVEL_DEBUG, "PNG of %dx%d pixels at %d ppi.", picture.width, picture.height,
                 picture.ppi);
     pappl_pr_options_t* options = papplJobCreatePrintOptions(job, 1, false);
     if (!options) return false;
     bool ok;
     if (alreadyPlaced(picture, *options)) {
-        ok = printPlacedPage(job, options, device, picture.pixels.data(), picture.bitsPerDot);
+        ok = printPlacedPage(
+            job, options, device, [&](unsigned y) { return png.row(static_cast<int>(y), &error); },
+            picture.bitsPerDot);
+        if (!ok && !error.empty()) refuse(job, error);
+    } else if (!png.readAll(&error)) {
+        refuse(job, error);
+        ok = false;
     } else {
         expandBits(&picture);  // PAPPL places bytes
         ok = papplJobFilterImage(job, device, options, picture.pixels.data(), picture.width, picture.height, 1,

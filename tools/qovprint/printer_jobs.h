@@ -5,6 +5,7 @@
 #include <pappl/pappl.h>
 
 #include <cstdint>
+#include <functional>
 #include <string>
 
 #include "image_limits.h"
@@ -21,10 +22,12 @@ void addPngFilter(pappl_system_t* system, const ImageLimits& limits);
 
 // A picture that already is the page at the printer's resolution, the
 // raster callbacks print copy by copy: with 8 bits a dot, grey (0 black ..
-// 255 white) in lines of the header's cupsBytesPerLine; with 1, a one-bit
-// PNG's rows (1 white, (width + 7) / 8 bytes a line).
-bool printPlacedPage(pappl_job_t* job, pappl_pr_options_t* options, pappl_device_t* device, const std::uint8_t* pixels,
-                     int bitsPerDot);
+// 255 white) lines of cupsWidth bytes; with 1, a one-bit PNG's rows (1 white,
+// (width + 7) / 8 bytes a line). rowAt(y) gives line y, lines in order (again
+// from 0 for the next copy), or nullptr when the picture fails: the page is
+// then dropped, with what of it the printer already stored.
+bool printPlacedPage(pappl_job_t* job, pappl_pr_options_t* options, pappl_device_t* device,
+                     const std::function<const std::uint8_t*(unsigned y)>& rowAt, int bitsPerDot);
 
 // The test page: a label composed with the library's form calls, drawn by the
 // renderer into a PNG under `dir` for the printer's resolution and size.

@@ -23,6 +23,7 @@ namespace qovprint {
 namespace {
 
 constexpr std::size_t kMaxPageBytes = 16u << 20;  // one page's one-bit picture (600 dpi, 4.25 x 39 in fits)
+constexpr int kFirstStripRows = 24;               // of a page sent strip by strip as it is built
 
 struct RasterJob {
     JobSettings settings;
@@ -30,6 +31,16 @@ struct RasterJob {
     bool pageOpen = false;
     unsigned linesSeen = 0;  // lines of the open page delivered so far
     bool oneBitPng = false;  // the lines are a one-bit PNG's rows, not the header's raster
+    // A page known whole before its first line (a decoded PNG) sends each
+    // logo strip once its rows are built: the printer reads one strip while
+    // the next is converted. A streamed raster may end early and keeps its
+    // page until the last line.
+    bool sendEarly = false;
+    unsigned pageNo = 0;
+    StripPlanner planner{StripLimits{}};
+    int plannedRows = 0;              // page rows given to the planner
+    std::vector<Strip> strips;        // the open page's strips, in order
+    std::vector<std::string> logos;   // and their names, once stored
 };
 
 RasterJob* jobData(pappl_job_t* job) { return static_cast<RasterJob*>(papplJobGetData(job)); }
@@ -53,35 +64,67 @@ void applySettings(const JobSettings& s) {
     QOVA_Scale(s.dpi, s.dpi);
 }
 
-bool sendPage(pappl_job_t* job, RasterJob& r, unsigned pageNo) {
-    const std::string base = "Q" + std::to_string(papplJobGetID(job) % 100000) + "P" + std::to_string(pageNo % 1000);
-    const std::vector<Strip> strips = planStrips(r.page, StripLimits{});
-    std::vector<std::string> logos;
-    for (std::size_t i = 0; i < strips.size(); ++i) {
-        logos.push_back(base + "S" + std::to_string(i + 1));
-        char* text = printer_PNGLogo_NORMAL(reinterpret_cast<const char*>(r.page.row(strips[i].firstRow)),
-                                            logos.back().c_str(), strips[i].rows, r.page.width());
+std::string pageBase(pappl_job_t* job, unsigned pageNo) {
+    return "Q" + std::to_string(papplJobGetID(job) % 100000) + "P" + std::to_string(pageNo % 1000);
+}
+
+// Converts and stores (sends) the strips planned but not yet stored.
+bool storeStrips(pappl_job_t* job, RasterJob& r) {
+    const std::string base = pageBase(job, r.pageNo);
+    while (r.logos.size() < r.strips.size()) {
+        const Strip& s = r.strips[r.logos.size()];
+        const std::string name = base + "S" + std::to_string(r.logos.size() + 1);
+        char* text = printer_PNGLogo_NORMAL(reinterpret_cast<const char*>(r.page.row(s.firstRow)), name.c_str(), s.rows,
+                                            r.page.width());
         if (!text) {
-            papplLogJob(job, PAPPL_LOGLEVEL_ERROR, "Logo conversion failed for page %u.", pageNo);
+            papplLogJob(job, PAPPL_LOGLEVEL_ERROR, "Logo conversion failed for page %u.", r.pageNo);
             return false;
         }
         std::free(text);
+        r.logos.push_back(name);
     }
+    return true;
+}
+
+// Plans the rows the page has finished since the last call.
+void planRows(RasterJob& r) {
+    Strip closed{0, 0};
+    for (const int done = r.page.rowsDone(); r.plannedRows < done; ++r.plannedRows)
+        if (r.planner.addRow(r.page, r.plannedRows, &closed)) r.strips.push_back(closed);
+}
+
+bool sendPage(pappl_job_t* job, RasterJob& r) {
+    planRows(r);
+    Strip last{0, 0};
+    if (r.planner.finish(&last)) r.strips.push_back(last);
+    if (!storeStrips(job, r)) return false;
+    const std::string base = pageBase(job, r.pageNo);
     applySettings(r.settings);
     const int form = QOVA_CreateForm(base.c_str());
     if (form < 0) return false;
-    for (std::size_t i = 0; i < strips.size(); ++i)
-        if (QOVA_PrintImage(form, strips[i].firstRow, 0, logos[i].c_str()) != 0) return false;
+    for (std::size_t i = 0; i < r.strips.size(); ++i)
+        if (QOVA_PrintImage(form, r.strips[i].firstRow, 0, r.logos[i].c_str()) != 0) return false;
     char* text = QOVA_PrintForm(form);
     if (!text) return false;
     std::free(text);
     // The printer keeps what it stores: the job's form and logos go once printed.
     std::string cleanup = "~DELETE FORM;" + base;
-    for (const std::string& name : logos) cleanup += "\r\n~DELETE LOGO;" + name;
+    for (const std::string& name : r.logos) cleanup += "\r\n~DELETE LOGO;" + name;
     const int sent = sendcommand(cleanup.c_str());
     QOVA_DLLinit();
-    if (!sent) papplLogJob(job, PAPPL_LOGLEVEL_ERROR, "The printer connection failed on page %u.", pageNo);
+    if (!sent) papplLogJob(job, PAPPL_LOGLEVEL_ERROR, "The printer connection failed on page %u.", r.pageNo);
     return sent != 0;
+}
+
+// The logos of a page that will not print (cancelled, or its picture failed).
+void deleteStoredLogos(RasterJob& r) {
+    if (r.logos.empty()) return;
+    std::string cleanup;
+    for (const std::string& name : r.logos) cleanup += (cleanup.empty() ? "" : "\r\n") + ("~DELETE LOGO;" + name);
+    sendcommand(cleanup.c_str());
+    QOVA_DLLinit();
+    r.logos.clear();
+    r.strips.clear();
 }
 
 bool startJob(pappl_job_t* job, pappl_pr_options_t* options, pappl_device_t*) {
@@ -95,7 +138,7 @@ bool startJob(pappl_job_t* job, pappl_pr_options_t* options, pappl_device_t*) {
     return true;
 }
 
-bool startPage(pappl_job_t* job, pappl_pr_options_t* options, pappl_device_t*, unsigned) {
+bool startPage(pappl_job_t* job, pappl_pr_options_t* options, pappl_device_t*, unsigned page) {
     if (!ownsJob(job)) return true;
     RasterJob* r = jobData(job);
     if (!r) return false;
@@ -134,6 +177,13 @@ bool startPage(pappl_job_t* job, pappl_pr_options_t* options, pappl_device_t*, u
     if (h.HWResolution[0] > 0) r->settings.dpi = static_cast<int>(h.HWResolution[0]);
     r->pageOpen = true;
     r->linesSeen = 0;
+    r->pageNo = page;
+    // Sent early, a short first strip lets the printer start on the page
+    // while the rest of it is decoded and converted.
+    r->planner = StripPlanner(StripLimits{}, r->sendEarly ? kFirstStripRows : 0);
+    r->plannedRows = 0;
+    r->strips.clear();
+    r->logos.clear();
     return true;
 }
 
@@ -144,6 +194,11 @@ bool writeLine(pappl_job_t* job, pappl_pr_options_t*, pappl_device_t*, unsigned 
     r->page.addLine(static_cast<int>(y), line);
     if (y + 1 > r->linesSeen) r->linesSeen = y + 1;
     streamProgress(job);
+    if (r->sendEarly) {
+        const std::size_t stored = r->strips.size();
+        planRows(*r);
+        if (r->strips.size() != stored && !storeStrips(job, *r)) return failJob(job);
+    }
     return true;
 }
 
@@ -153,7 +208,10 @@ bool endPage(pappl_job_t* job, pappl_pr_options_t*, pappl_device_t*, unsigned pa
     if (!r || !r->pageOpen) return false;
     r->page.finish();
     r->pageOpen = false;
-    if (papplJobIsCanceled(job)) return true;
+    if (papplJobIsCanceled(job)) {
+        deleteStoredLogos(*r);
+        return true;
+    }
     // A stream cut short ends its page early: half a label is not printed.
     if (r->linesSeen < static_cast<unsigned>(r->page.height())) {
         papplLogJob(job, PAPPL_LOGLEVEL_ERROR, "Page %u ended after %u of its %d lines: not printed.", page, r->linesSeen,
@@ -161,7 +219,8 @@ bool endPage(pappl_job_t* job, pappl_pr_options_t*, pappl_device_t*, unsigned pa
         papplJobSetMessage(job, "The document ended in the middle of page %u.", page);
         return failJob(job);
     }
-    return sendPage(job, *r, page) || failJob(job);
+    if (r->logos.empty()) r->pageNo = page;
+    return sendPage(job, *r) || failJob(job);
 }
 
 bool endJob(pappl_job_t* job, pappl_pr_options_t*, pappl_device_t*) {
@@ -175,19 +234,29 @@ bool endJob(pappl_job_t* job, pappl_pr_options_t*, pappl_device_t*) {
 
 }  // namespace
 
-bool printPlacedPage(pappl_job_t* job, pappl_pr_options_t* options, pappl_device_t* device, const std::uint8_t* pixels,
-                     int bitsPerDot) {
+// A page that cannot be finished: the logos already stored for it go.
+bool dropPage(pappl_job_t* job) {
+    if (RasterJob* r = jobData(job)) deleteStoredLogos(*r);
+    return failJob(job);
+}
+
+bool printPlacedPage(pappl_job_t* job, pappl_pr_options_t* options, pappl_device_t* device,
+                     const std::function<const std::uint8_t*(unsigned y)>& rowAt, int bitsPerDot) {
     const unsigned height = options->header.cupsHeight;
-    const unsigned stride = bitsPerDot == 1 ? (options->header.cupsWidth + 7) / 8 : options->header.cupsBytesPerLine;
     const int copies = options->copies > 0 ? options->copies : 1;
     papplJobSetImpressions(job, 1);
     if (!startJob(job, options, device)) return false;
-    jobData(job)->oneBitPng = bitsPerDot == 1;
+    if (RasterJob* r = jobData(job)) {
+        r->oneBitPng = bitsPerDot == 1;
+        r->sendEarly = true;  // the rows come in order and all of them, or the page is dropped
+    }
     bool ok = true;
     for (int copy = 1; ok && copy <= copies && !papplJobIsCanceled(job); ++copy) {
         ok = startPage(job, options, device, static_cast<unsigned>(copy));
-        for (unsigned y = 0; ok && y < height; ++y)
-            ok = writeLine(job, options, device, y, pixels + static_cast<std::size_t>(y) * stride);
+        for (unsigned y = 0; ok && y < height; ++y) {
+            const std::uint8_t* line = rowAt(y);
+            ok = line ? writeLine(job, options, device, y, line) : dropPage(job);
+        }
         ok = ok && endPage(job, options, device, static_cast<unsigned>(copy));
         if (ok) papplJobSetImpressionsCompleted(job, 1);
     }

@@ -155,3 +155,136 @@ TEST(LogoStrips, SkipBlankRowsAndKeepEachLogoWithinItsLimits) {
     EXPECT_EQ(covered, 560);  // every row with a dot, in exactly one strip
     for (const auto& s : strips) EXPECT_FALSE(s.firstRow >= 100 && s.firstRow < 130);  // the gap costs nothing
 }
+
+// Strips planned while a grey page is still being built are the strips of
+// the finished page, each known as soon as its last row is final.
+TEST(LogoStrips, PlannedRowByRowWhileTheGreyPageIsBuilt) {
+    const int w = 48, h = 40;
+    PagePicture p;
+    std::string error;
+    ASSERT_TRUE(p.start(w, h, PagePicture::Input::Grey8, 1 << 20, &error));
+    qovprint::StripLimits limits;
+    limits.maxRows = 7;
+    limits.maxText = 200;
+    qovprint::StripPlanner planner(limits);
+    std::vector<qovprint::Strip> early;
+    std::vector<std::uint8_t> line(w);
+    int planned = 0;
+    qovprint::Strip s{0, 0};
+    for (int y = 0; y < h; ++y) {
+        // blank rows 0-2 and 20-24; black bars and a mid grey elsewhere
+        for (int x = 0; x < w; ++x)
+            line[x] = (y < 3 || (y >= 20 && y < 25)) ? 255 : (x % 6 < 2 ? 0 : (x % 6 < 4 ? 255 : 128));
+        p.addLine(y, line.data());
+        EXPECT_EQ(p.rowsDone(), y);  // a grey row waits for the row below it
+        for (; planned < p.rowsDone(); ++planned)
+            if (planner.addRow(p, planned, &s)) {
+                EXPECT_LT(s.firstRow + s.rows - 1, p.rowsDone());
+                early.push_back(s);
+            }
+    }
+    p.finish();
+    EXPECT_EQ(p.rowsDone(), h);
+    for (; planned < h; ++planned)
+        if (planner.addRow(p, planned, &s)) early.push_back(s);
+    if (planner.finish(&s)) early.push_back(s);
+    const auto whole = qovprint::planStrips(p, limits);
+    ASSERT_EQ(early.size(), whole.size());
+    for (std::size_t i = 0; i < whole.size(); ++i) {
+        EXPECT_EQ(early[i].firstRow, whole[i].firstRow) << i;
+        EXPECT_EQ(early[i].rows, whole[i].rows) << i;
+        EXPECT_LE(libraryLogo(p, whole[i]).size(), limits.maxText) << i;
+    }
+    ASSERT_GE(whole.size(), 2u);
+    EXPECT_EQ(whole.front().firstRow, 3);
+    EXPECT_EQ(whole.back().firstRow + whole.back().rows, h);
+    for (const auto& strip : whole) EXPECT_FALSE(strip.firstRow >= 20 && strip.firstRow < 25);
+}
+
+TEST(LogoStrips, StripsCloseOnTheirRowLimitAndTheirTextLimit) {
+    PagePicture p;
+    std::string error;
+    ASSERT_TRUE(p.start(64, 12, PagePicture::Input::Black1, 1 << 20, &error));
+    std::vector<std::uint8_t> busy(8, 0x55), blank(8, 0);
+    for (int y = 0; y < 12; ++y) p.addLine(y, y == 1 || y == 5 || y == 11 ? blank.data() : busy.data());
+    EXPECT_EQ(p.rowsDone(), 12);
+    const std::size_t row = qovprint::rowTextBytes(p, 0, 1);
+    qovprint::StripLimits byRows;
+    byRows.maxRows = 3;
+    const auto r = qovprint::planStrips(p, byRows);
+    // {0..2} {3..5 less trailing blank 5} {6..8} {9..11 less 11}
+    ASSERT_EQ(r.size(), 4u);
+    EXPECT_EQ(r[0].firstRow, 0);
+    EXPECT_EQ(r[0].rows, 3);
+    EXPECT_EQ(r[1].firstRow, 3);
+    EXPECT_EQ(r[1].rows, 2);
+    EXPECT_EQ(r[2].firstRow, 6);
+    EXPECT_EQ(r[2].rows, 3);
+    EXPECT_EQ(r[3].firstRow, 9);
+    EXPECT_EQ(r[3].rows, 2);
+    qovprint::StripLimits byText;
+    byText.maxText = 64 + 2 * row + 5;  // two busy rows fit, a third does not
+    const auto t = qovprint::planStrips(p, byText);
+    // {0, blank 1, 2} {3, 4, blank 5}: a blank row costs no text
+    ASSERT_GE(t.size(), 3u);
+    EXPECT_EQ(t[0].firstRow, 0);
+    EXPECT_EQ(t[0].rows, 3);
+    EXPECT_EQ(t[1].firstRow, 3);
+    EXPECT_EQ(t[1].rows, 2);
+    for (const auto& s : t) EXPECT_LE(libraryLogo(p, s).size(), byText.maxText);
+}
+
+// Runs that touch the row's ends, single dots and long runs across bytes,
+// at columns of 1 to 4 digits: the sizes are the library's.
+TEST(LogoStrips, RowSizesAtTheEdgesMatchTheLibrarysConversion) {
+    const int w = 1200;
+    PagePicture p;
+    std::string error;
+    ASSERT_TRUE(p.start(w, 5, PagePicture::Input::Black1, 1 << 20, &error));
+    std::vector<std::vector<std::uint8_t>> lines(5, std::vector<std::uint8_t>(w / 8, 0));
+    lines[0].assign(w / 8, 0xFF);                        // one run, edge to edge
+    for (auto& b : lines[1]) b = 0xAA;                   // single dots from the first column
+    for (auto& b : lines[2]) b = 0x55;                   // single dots to the last column
+    for (int k = 0; k < w / 8; k += 3) lines[3][k] = 0x81, lines[3][k + 1] = 0xFF;  // runs across bytes
+    lines[4][0] = 0x80, lines[4][w / 8 - 1] = 0x01;      // a dot at each end
+    for (int y = 0; y < 5; ++y) p.addLine(y, lines[y].data());
+    for (int y = 0; y < 5; ++y) {
+        const qovprint::Strip one{y, 1};
+        const std::size_t frame = std::strlen("~LOGO;S;1;1200;") + std::strlen("\nEND");
+        EXPECT_EQ(libraryLogo(p, one).size(), frame + qovprint::rowTextBytes(p, y, 1)) << y;
+    }
+}
+
+TEST(LogoStrips, AShortFirstStripThenFullOnes) {
+    PagePicture p;
+    std::string error;
+    ASSERT_TRUE(p.start(64, 20, PagePicture::Input::Black1, 1 << 20, &error));
+    std::vector<std::uint8_t> busy(8, 0x55), blank(8, 0);
+    for (int y = 0; y < 20; ++y) p.addLine(y, y < 3 ? blank.data() : busy.data());
+    qovprint::StripLimits limits;
+    limits.maxRows = 6;
+    qovprint::StripPlanner planner(limits, 2);
+    std::vector<qovprint::Strip> strips;
+    qovprint::Strip s{0, 0};
+    for (int y = 0; y < 20; ++y)
+        if (planner.addRow(p, y, &s)) strips.push_back(s);
+    if (planner.finish(&s)) strips.push_back(s);
+    // blank rows 0-2 skipped; {3,2} then {5,6} {11,6} {17,3}
+    ASSERT_EQ(strips.size(), 4u);
+    EXPECT_EQ(strips[0].firstRow, 3);
+    EXPECT_EQ(strips[0].rows, 2);
+    EXPECT_EQ(strips[1].firstRow, 5);
+    EXPECT_EQ(strips[1].rows, 6);
+    EXPECT_EQ(strips[2].firstRow, 11);
+    EXPECT_EQ(strips[2].rows, 6);
+    EXPECT_EQ(strips[3].firstRow, 17);
+    EXPECT_EQ(strips[3].rows, 3);
+    // a first bound of 0, or above maxRows, is maxRows
+    for (int first : {0, 9}) {
+        qovprint::StripPlanner same(limits, first);
+        ASSERT_FALSE(same.addRow(p, 0, &s));
+        for (int y = 1; y < 9; ++y) same.addRow(p, y, &s);
+        EXPECT_EQ(s.firstRow, 3) << first;
+        EXPECT_EQ(s.rows, 6) << first;
+    }
+}

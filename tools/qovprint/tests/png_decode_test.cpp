@@ -181,3 +181,42 @@ TEST(PngDecode, CutOrForeignFilesFailWithLibpngsReason) {
     EXPECT_FALSE(qovprint::decodePngGrey("/nonexistent/x.png", {}, &p, &error));
     EXPECT_EQ(error, "cannot open the document");
 }
+
+// Row by row: the header first, each row as decodePngGrey gives it, and a
+// file cut in its picture data fails at the row it cannot give, for good.
+TEST(PngRows, RowsInOrderAsTheWholeDecodeAndACutFileFailsWhereItEnds) {
+    std::vector<std::vector<png_byte>> rows(200, std::vector<png_byte>(300));
+    unsigned seed = 12345;  // noise: the picture data does not compress, so a cut lands mid-picture
+    for (auto& r : rows)
+        for (auto& b : r) b = static_cast<png_byte>((seed = seed * 1103515245u + 12345u) >> 24);
+    PngSpec s = spec(300, 200, PNG_COLOR_TYPE_GRAY, 8, rows);
+    s.pixelsPerMetre = 7992;  // 203 dpi
+    const GreyPicture whole = decodeOk(s);
+    const std::string path = writePng(s);
+    qovprint::PngRows png;
+    std::string error;
+    ASSERT_TRUE(png.open(path.c_str(), {}, &error)) << error;
+    EXPECT_EQ(png.picture().width, 300);
+    EXPECT_EQ(png.picture().height, 200);
+    EXPECT_EQ(png.picture().ppi, 203);
+    for (int y = 0; y < 200; ++y) {
+        const std::uint8_t* row = png.row(y, &error);
+        ASSERT_NE(row, nullptr) << y << ": " << error;
+        ASSERT_EQ(std::vector<std::uint8_t>(row, row + 300),
+                  std::vector<std::uint8_t>(whole.pixels.begin() + y * 300, whole.pixels.begin() + (y + 1) * 300))
+            << y;
+    }
+    EXPECT_EQ(png.row(200, &error), nullptr);
+    std::remove(path.c_str());
+
+    s.cutTo = 30000;  // about half of the 60,000 bytes of picture
+    const std::string cutPath = writePng(s);
+    qovprint::PngRows cut;
+    ASSERT_TRUE(cut.open(cutPath.c_str(), {}, &error)) << error;
+    EXPECT_NE(cut.row(10, &error), nullptr) << error;
+    EXPECT_EQ(cut.row(199, &error), nullptr);
+    EXPECT_EQ(error.rfind("unreadable PNG: ", 0), 0u) << error;
+    EXPECT_EQ(cut.row(0, &error), nullptr);  // the failure stays
+    EXPECT_FALSE(cut.readAll(&error));
+    std::remove(cutPath.c_str());
+}
