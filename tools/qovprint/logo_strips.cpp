@@ -66,8 +66,10 @@ bool StripPlanner::addRow(const PagePicture& page, int y, Strip* closed) {
         open(y);
     }
     std::size_t row = rowTextBytes(page, y, strip_.rows + 1);
-    if (strip_.rows > 0 && text_ + row > limits_.maxText) {
-        // This row starts the next strip (it has dots: a blank row always fits).
+    // A blank row adds no text: it never closes a strip, even one whose
+    // single row is already past the limit.
+    if (row > 0 && strip_.rows > 0 && text_ + row > limits_.maxText) {
+        // This row starts the next strip.
         *closed = close();
         done = true;
         open(y);

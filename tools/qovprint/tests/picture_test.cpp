@@ -232,6 +232,16 @@ TEST(LogoStrips, StripsCloseOnTheirRowLimitAndTheirTextLimit) {
     EXPECT_EQ(t[1].firstRow, 3);
     EXPECT_EQ(t[1].rows, 2);
     for (const auto& s : t) EXPECT_LE(libraryLogo(p, s).size(), byText.maxText);
+    // A limit below one row: each busy row is a strip of its own, and the
+    // blank rows after an over-long row start no strip.
+    qovprint::StripLimits tiny;
+    tiny.maxText = 64;
+    const auto one = qovprint::planStrips(p, tiny);
+    ASSERT_EQ(one.size(), 9u);
+    for (const auto& s : one) {
+        EXPECT_EQ(s.rows, 1);
+        EXPECT_FALSE(p.rowBlank(s.firstRow)) << s.firstRow;
+    }
 }
 
 // Runs that touch the row's ends, single dots and long runs across bytes,
