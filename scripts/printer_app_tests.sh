@@ -611,12 +611,13 @@ raw_socket_bounds() {
   fi
 }
 
-# Side by side in one run: for the same documents, the time from sending the
-# job to the last byte at the printer's end (qovemu's capture file, or the
-# peer's output file), median of BENCH_RUNS jobs, qovprint into qovemu and
-# Debian's lprint into a file with its ZPL driver.
+# Side by side in one run, job for job in turn (bench/printer_app): for the
+# same documents, the time from sending the job to the last byte at the
+# printer's end (qovemu's captures, or the peer's output file), median of
+# BENCH_RUNS jobs, qovprint into qovemu and Debian's lprint into a file with
+# its ZPL driver.
 bench() {
-  local e="$work/emu-bench" runs="${BENCH_RUNS:-15}" lp lp_port lp_name="lprint-bench-$$" out="$work/lprint-out.zpl"
+  local e="$work/emu-bench" lp lp_port lp_name="lprint-bench-$$" out="$work/lprint-out.zpl"
   start_qovemu "$e" --capture-only || { fail "bench: qovemu starts"; return; }
   "$qp" add -d bench -v "socket://127.0.0.1:$emu_port" -m qovlib_203dpi >/dev/null || { fail "bench: add"; return; }
   ln -sf "$(command -v lprint)" "$work/$lp_name"
@@ -630,31 +631,12 @@ bench() {
   for _ in $(seq 100); do [ -S "/run/$lp_name.sock" ] && curl -s -o /dev/null "http://localhost:$lp_port/" && break; sleep 0.1; done
   : >"$out"
   HOME="$work/lphome" "$lp" add -d zpl -v "file://$out" -m zpl_4inch-203dpi-dt >/dev/null || { fail "bench: lprint add"; return; }
-  local doc which uri sink t0 t1 id st times median
+  local doc out_lines
   for doc in label-1bit.png label-grey.png; do
-    for which in qovprint lprint; do
-      if [ "$which" = qovprint ]; then uri="$(printer_uri bench)"; else uri="ipp://localhost:$lp_port/ipp/print/zpl"; fi
-      times=()
-      for _ in $(seq "$runs"); do
-        sink="$out"
-        [ "$which" = qovprint ] && sink="$(ls -d "$e"/capture/* 2>/dev/null | head -1)"
-        t0=$(date +%s%N)
-        id="$(ipptool -T 30 -d filename="$work/$doc" -d format=image/png -d user=bench "$uri" "$ipp_tests/print-file.test" | sed -n 3p | tr -d ' ')"
-        for _ in $(seq 100); do
-          st="$(ipptool -T 5 -d job="$id" "$uri" "$ipp_tests/job-state.test" 2>/dev/null | sed -n 3p | tr -d ' ')"
-          [ "$st" = completed ] && break
-          sleep 0.02
-        done
-        [ "$which" = qovprint ] && sink="$(ls -d "$e"/capture/* | head -1)"
-        t1=$(date -r "$sink" +%s%N)
-        times+=($(((t1 - t0) / 1000)))
-      done
-      local sorted p90
-      sorted="$(printf '%s\n' "${times[@]}" | sort -n)"
-      median="$(sed -n "$(((runs + 1) / 2))p" <<<"$sorted")"
-      p90="$(sed -n "$(((runs * 9 + 9) / 10))p" <<<"$sorted")"
-      echo "  $doc via $which: median $((median / 1000)).$(((median % 1000) / 100)) ms, 90th percentile $((p90 / 1000)).$(((p90 % 1000) / 100)) ms over $runs jobs (all: ${times[*]} us)"
-    done
+    out_lines="$("$build/bench_printer_jobs" "${BENCH_RUNS:-41}" image/png "$work/$doc" \
+      "qovprint=$(printer_uri bench)=$e/capture" "lprint=ipp://localhost:$lp_port/ipp/print/zpl=$out" 2>&1)" ||
+      { fail "bench: $doc: exit $?: $out_lines"; return; }
+    echo "$out_lines"
   done
   pass "bench ran"
 }

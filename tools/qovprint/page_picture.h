@@ -9,12 +9,9 @@
 #include <string>
 #include <vector>
 
-namespace qovprint {
+#include "grey_rows.h"
 
-// Grey levels at or below kPureBlack count as black, at or above kPureWhite
-// as white; the small tolerance keeps JPEG noise from looking like grey.
-constexpr int kPureBlack = 8;
-constexpr int kPureWhite = 247;
+namespace qovprint {
 
 class PagePicture {
 public:
@@ -59,7 +56,6 @@ private:
     // top and bottom edges (no dot of them pure). The edge test reads these.
     std::vector<std::uint8_t> pure_[3];
     std::vector<std::uint8_t> noPure_;
-    bool hasGrey_[3] = {false, false, false};  // whether each of those rows holds a dot that is not pure
     int lastGrey_ = -1;                 // last grey row received
     int rowsIn_ = 0;                    // one-bit rows received in order from row 0
 };

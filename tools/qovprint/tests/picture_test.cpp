@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <random>
 #include <string>
 #include <vector>
 
@@ -296,5 +297,32 @@ TEST(LogoStrips, AShortFirstStripThenFullOnes) {
         for (int y = 1; y < 9; ++y) same.addRow(p, y, &s);
         EXPECT_EQ(s.firstRow, 3) << first;
         EXPECT_EQ(s.rows, 6) << first;
+    }
+}
+
+// The wide form against the plain one on random rows: levels around both
+// purity limits and the screen's, edges and grey inside grey, widths with
+// and without a tail of fewer than 16 dots.
+TEST(GreyRows, WideFormDotsAsThePlainOne) {
+    if (!qovprint::greyRowsWide()) GTEST_SKIP() << "no wide form on this processor";
+    std::mt19937 random(7);
+    const std::uint8_t levels[] = {0, 8, 9, 100, 127, 128, 129, 200, 246, 247, 255};
+    for (int width : {1, 7, 15, 16, 17, 31, 48, 100, 816}) {
+        for (int trial = 0; trial < 200; ++trial) {
+            std::vector<std::uint8_t> rows[3], pure[3];
+            for (int k = 0; k < 3; ++k) {
+                rows[k].resize(static_cast<std::size_t>(width));
+                for (auto& g : rows[k])
+                    g = random() % 3 ? levels[random() % sizeof levels] : static_cast<std::uint8_t>(random());
+                pure[k].assign(static_cast<std::size_t>(width) + 2, 0);
+                qovprint::markPure(rows[k].data(), width, pure[k].data() + 1);
+            }
+            const qovprint::GreyRow row{rows[1].data(), pure[0].data() + 1, pure[1].data() + 1, pure[2].data() + 1,
+                                        width, trial};
+            std::vector<std::uint8_t> wide((width + 7) / 8), plain((width + 7) / 8);
+            qovprint::greyRowToBits(row, wide.data());
+            qovprint::greyRowToBitsPlain(row, plain.data());
+            ASSERT_EQ(wide, plain) << "width " << width << ", trial " << trial;
+        }
     }
 }
