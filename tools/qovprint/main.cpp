@@ -1,6 +1,7 @@
 // qovprint: the printer application. Any IPP client (a phone, a browser, a
 // CUPS server) prints to the label printers through it; what arrives becomes
 // the command language and goes out through libqovlib.
+#include <malloc.h>
 #include <pappl/pappl.h>
 
 #include <chrono>
@@ -134,6 +135,12 @@ pappl_system_t* createSystem(int n, cups_option_t* options, void*) {
 }  // namespace
 
 int main(int argc, char* argv[]) {
+    // Every page allocates and frees its picture and logo texts (hundreds of
+    // KiB): keep freed memory for the next page instead of handing it back
+    // to the kernel each time, which cost four times the conversion itself.
+    // Bounded: at most 16 MiB kept free, blocks over 4 MiB mapped apart.
+    mallopt(M_MMAP_THRESHOLD, 4 << 20);
+    mallopt(M_TRIM_THRESHOLD, 16 << 20);
     qovprint::addDeviceSchemes();
     int count = 0;
     pappl_pr_driver_t* drivers = qovprint::driverTable(&count);

@@ -1,5 +1,7 @@
 #include "line_splitter.h"
 
+#include <algorithm>
+
 namespace qovread {
 
 LineSplitter::LineSplitter(Handler handler, std::size_t maxLine) : h_(std::move(handler)), maxLine_(maxLine) {}
@@ -10,16 +12,25 @@ void LineSplitter::end(bool formFeed, long long line) {
     const bool cut = cut_;
     cut_ = false;
     if (h_.statement) h_.statement(text, line, formFeed, cut);
+    // The next statement reuses the buffer (at most maxLine bytes), unless the
+    // handler took it or another statement began meanwhile.
+    if (text_.empty() && text.capacity() > text_.capacity()) {
+        text.clear();
+        text_.swap(text);
+    }
 }
 
 void LineSplitter::feed(const char* data, std::size_t size) {
-    for (std::size_t i = 0; i < size; ++i) {
+    std::size_t i = 0;
+    while (i < size) {
         const char c = data[i];
         if (image_) {
             imageByte(c);
+            ++i;
             continue;
         }
         if (c == '\r' || c == '\n') {
+            ++i;
             if (pending_ && pending_ != c) {  // the second byte of CR LF or LF CR
                 pending_ = 0;
                 continue;
@@ -32,15 +43,31 @@ void LineSplitter::feed(const char* data, std::size_t size) {
         }
         pending_ = 0;
         if (c == '\f') {
+            ++i;
             end(true, line_);
             continue;
         }
-        if (text_.size() >= maxLine_) {
-            cut_ = true;
-            continue;
+        // The statement's bytes up to the next line end or form feed.
+        std::size_t run = i;
+        while (run < size && data[run] != '\r' && data[run] != '\n' && data[run] != '\f') ++run;
+        // A short statement is shown to `partial` at every byte; past that
+        // length the rest of the run is taken at once.
+        while (i < run && text_.size() < kPartialLength && !image_) {
+            if (text_.size() >= maxLine_) {
+                cut_ = true;
+            } else {
+                text_ += data[i];
+                if (h_.partial) h_.partial(text_);
+            }
+            ++i;
         }
-        text_ += c;
-        if (h_.partial) h_.partial(text_);
+        if (i < run && !image_) {
+            const std::size_t room = maxLine_ > text_.size() ? maxLine_ - text_.size() : 0;
+            const std::size_t take = std::min(room, run - i);
+            text_.append(data + i, take);
+            if (take < run - i) cut_ = true;
+            i = run;
+        }
     }
     if (image_ && !run_.empty() && h_.image) {
         h_.image(run_.data(), run_.size());

@@ -15,13 +15,16 @@ public:
     struct Handler {
         // A statement, without its line end. `formFeed` when a form feed ended it.
         std::function<void(std::string& text, long long line, bool formFeed, bool cut)> statement;
-        // A byte was added to the statement being received (for requests
-        // that come without a line end).
+        // A byte was added to the statement being received, while it is at
+        // most kPartialLength bytes long (for the short requests that come
+        // without a line end).
         std::function<void(std::string& partial)> partial;
         // Image bytes, and the end marker found.
         std::function<void(const char* data, std::size_t size)> image;
         std::function<void()> imageEnd;
     };
+
+    static constexpr std::size_t kPartialLength = 32;
 
     LineSplitter(Handler handler, std::size_t maxLine);
 

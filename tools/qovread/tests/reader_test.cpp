@@ -196,9 +196,10 @@ TEST(ReaderBounds, CapsAreNotedAndANeverEndingJobYieldsWhatItDefined) {
 
 TEST(ReaderChunks, AnySplitGivesTheSameReading) {
     const std::string job = "~NORMAL\r\n~LOGO;L;PCX\r\n\x0a\x05~RASTER\r\n~RASTEREND\r\nEND\r\n" + kForm +
-                            "~EXECUTE;F;2\r\nAF1;\"A\"\fAF1;\"B\"\r\n~NORMAL\r\nTEXT\r\n~STATUS";
+                            "~EXECUTE;F;2\r\nAF1;\"A\"\fAF1;\"B\"\r\n~NORMAL\r\nTEXT\r\n~X" +
+                            std::string(70, 'Y') + "\r\n~STATUS";
     const Read whole(job);
-    for (std::size_t chunk : {1u, 2u, 3u, 7u}) {
+    for (std::size_t chunk : {1u, 2u, 3u, 7u, 33u, 64u}) {
         const Read parts(job, chunk);
         EXPECT_EQ(parts.sink.labels.size(), whole.sink.labels.size()) << chunk;
         EXPECT_EQ(parts.sink.pages.size(), 1u) << chunk;
