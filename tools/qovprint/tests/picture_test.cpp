@@ -4,6 +4,7 @@
 #include <cstring>
 #include <random>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "logo_strips.h"
@@ -35,6 +36,13 @@ std::string libraryLogo(const PagePicture& p, const qovprint::Strip& s) {
     char* text = printer_PNGLogo_NORMAL(reinterpret_cast<const char*>(p.row(s.firstRow)), "S", s.rows, p.width());
     std::string out = text ? text : "";
     std::free(text);
+    return out;
+}
+
+// Each strip as {first row, rows}.
+std::vector<std::pair<int, int>> spans(const std::vector<qovprint::Strip>& strips) {
+    std::vector<std::pair<int, int>> out;
+    for (const auto& s : strips) out.emplace_back(s.firstRow, s.rows);
     return out;
 }
 
@@ -214,15 +222,7 @@ TEST(LogoStrips, StripsCloseOnTheirRowLimitAndTheirTextLimit) {
     byRows.maxRows = 3;
     const auto r = qovprint::planStrips(p, byRows);
     // {0..2} {3..5 less trailing blank 5} {6..8} {9..11 less 11}
-    ASSERT_EQ(r.size(), 4u);
-    EXPECT_EQ(r[0].firstRow, 0);
-    EXPECT_EQ(r[0].rows, 3);
-    EXPECT_EQ(r[1].firstRow, 3);
-    EXPECT_EQ(r[1].rows, 2);
-    EXPECT_EQ(r[2].firstRow, 6);
-    EXPECT_EQ(r[2].rows, 3);
-    EXPECT_EQ(r[3].firstRow, 9);
-    EXPECT_EQ(r[3].rows, 2);
+    EXPECT_EQ(spans(r), (std::vector<std::pair<int, int>>{{0, 3}, {3, 2}, {6, 3}, {9, 2}}));
     qovprint::StripLimits byText;
     byText.maxText = 64 + 2 * row + 5;  // two busy rows fit, a third does not
     const auto t = qovprint::planStrips(p, byText);
@@ -281,15 +281,7 @@ TEST(LogoStrips, AShortFirstStripThenFullOnes) {
         if (planner.addRow(p, y, &s)) strips.push_back(s);
     if (planner.finish(&s)) strips.push_back(s);
     // blank rows 0-2 skipped; {3,2} then {5,6} {11,6} {17,3}
-    ASSERT_EQ(strips.size(), 4u);
-    EXPECT_EQ(strips[0].firstRow, 3);
-    EXPECT_EQ(strips[0].rows, 2);
-    EXPECT_EQ(strips[1].firstRow, 5);
-    EXPECT_EQ(strips[1].rows, 6);
-    EXPECT_EQ(strips[2].firstRow, 11);
-    EXPECT_EQ(strips[2].rows, 6);
-    EXPECT_EQ(strips[3].firstRow, 17);
-    EXPECT_EQ(strips[3].rows, 3);
+    EXPECT_EQ(spans(strips), (std::vector<std::pair<int, int>>{{3, 2}, {5, 6}, {11, 6}, {17, 3}}));
     // a first bound of 0, or above maxRows, is maxRows
     for (int first : {0, 9}) {
         qovprint::StripPlanner same(limits, first);
