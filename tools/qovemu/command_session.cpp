@@ -97,8 +97,14 @@ void CommandSession::label(const qovread::LabelJob& job) {
 void CommandSession::print(const qovread::LabelJob& job) {
     const qovread::Form& form = *job.form;
     const std::uint64_t copies = static_cast<std::uint64_t>(job.copies);
-    bool rfid = false;
-    for (const qovread::Element& e : form.elements) rfid |= std::holds_alternative<qovread::RfidElement>(e);
+    // Only verify and host-out statements answer: the tags of a form without
+    // them are never seen, and its copies print as any other form's.
+    bool rfid = false, answers = false;
+    for (const qovread::Element& e : form.elements) {
+        const auto* x = std::get_if<qovread::RfidElement>(&e);
+        rfid |= x != nullptr;
+        answers |= x && (x->kind == qovread::RfidKind::Verify || x->kind == qovread::RfidKind::HostOut);
+    }
     if (form.noMotion) {
         // The printer handles the form without feeding a label: its RFID
         // statements run on a tag of their own.
@@ -107,7 +113,9 @@ void CommandSession::print(const qovread::LabelJob& job) {
         log("form " + printable(form.name) + " run without motion");
         return;
     }
-    if (rfid) {
+    if (rfid && !answers) {
+        printer_.execute(form.name, copies);
+    } else if (rfid) {
         const long long runs = std::min<long long>(job.copies, kMaxTagRuns);
         for (long long i = 0; i < runs; ++i) {
             printer_.execute(form.name, 1);

@@ -267,5 +267,20 @@ TEST(EmulatorLog, SaysWhatItUnderstood) {
     EXPECT_EQ(e.printer.errors(), 1u);
 }
 
+// Copies of an RFID form: each answering copy runs a tag of its own (the
+// TID carries its label number); a form that never answers prints its
+// copies at once (a fuzz input executed such a form 30,300 times a line).
+TEST(EmulatorForms, RfidCopiesAnswerPerLabelOrPrintAtOnce) {
+    Emulator e;
+    e.feed("~CREATE;W;X\r\nRFWTAG;96;EPC\r\n96;H;*30340A6C1E00F2C000000461*\r\nSTOP\r\nEND\r\n");
+    e.feed("~CREATE;R;X\r\nRFRTAG;64;TID\r\n64;DF1;H\r\nSTOP\r\nVERIFY;DF1;H;*<*;*>*\r\nEND\r\n");
+    EXPECT_EQ(e.feed("~EXECUTE;W;30000\r\n"), "");
+    EXPECT_EQ(e.printer.labelsPrinted(), 30000u);
+    EXPECT_EQ(e.feed("~EXECUTE;R;3\r\n"), "<E200000000007531><E200000000007532><E200000000007533>");
+    EXPECT_EQ(e.printer.labelsPrinted(), 30003u);
+    EXPECT_EQ(e.printer.errors(), 0u);
+}
+
 }  // namespace
 }  // namespace qovemu
+
