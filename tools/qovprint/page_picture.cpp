@@ -5,12 +5,6 @@
 
 namespace qovprint {
 
-namespace {
-
-constexpr std::uint8_t kNoNeighbour = 128;  // a mid grey: neither black nor white
-
-}  // namespace
-
 bool PagePicture::start(int width, int height, Input input, std::size_t maxBytes, std::string* error) {
     if (width <= 0 || height <= 0) {
         *error = "empty page";
@@ -28,7 +22,7 @@ bool PagePicture::start(int width, int height, Input input, std::size_t maxBytes
     height_ = height;
     input_ = input;
     bits_.assign(bytes, 0xFF);
-    for (auto& r : grey_) r.assign(static_cast<std::size_t>(width) + 2, kNoNeighbour);
+    for (auto& r : grey_) r.assign(static_cast<std::size_t>(width), 0);
     for (auto& r : pure_) r.assign(static_cast<std::size_t>(width) + 2, 0);
     noPure_.assign(static_cast<std::size_t>(width) + 2, 0);
     lastGrey_ = -1;
@@ -63,7 +57,7 @@ void PagePicture::addLine(int y, const std::uint8_t* line) {
     if (y != lastGrey_ + 1) return;  // out of order: ignored
     std::rotate(grey_, grey_ + 1, grey_ + 3);  // [y-2, y-1, new] -> slot 2 takes row y
     std::rotate(pure_, pure_ + 1, pure_ + 3);
-    std::memcpy(grey_[2].data() + 1, line, static_cast<std::size_t>(inputWidth_));
+    std::memcpy(grey_[2].data(), line, static_cast<std::size_t>(inputWidth_));
     markPure(line, inputWidth_, pure_[2].data() + 1);
     lastGrey_ = y;
     if (y >= 1) convertGrey(y - 1);
@@ -81,7 +75,7 @@ void PagePicture::finish() {
 void PagePicture::convertGrey(int y) {
     // grey_[1] is row y, grey_[0] the row above, grey_[2] the row below; the
     // page's edges have no neighbours: noPure_ stands for them.
-    const GreyRow row{grey_[1].data() + 1,
+    const GreyRow row{grey_[1].data(),
                       (y == 0 ? noPure_ : pure_[0]).data() + 1,
                       pure_[1].data() + 1,
                       (lastGrey_ == y ? noPure_ : pure_[2]).data() + 1,

@@ -48,8 +48,7 @@ private:
     int width_ = 0, inputWidth_ = 0, height_ = 0;
     Input input_ = Input::Black1;
     std::vector<std::uint8_t> bits_;
-    // Rows y-1, y, y+1 of the grey input, each with one dot of mid grey
-    // before and after it (no neighbour there).
+    // Rows y-1, y, y+1 of the grey input.
     std::vector<std::uint8_t> grey_[3];
     // For each of those rows, 1 where its dot is pure (black or white), 0 for
     // the dots beyond its ends; noPure_ stands for the rows beyond the page's
