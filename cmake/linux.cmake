@@ -128,6 +128,8 @@ if(QOV_TESTS)
     tests/unit/sim_platform_test.cpp
     tests/unit/smoke_test.cpp)
   target_link_libraries(unit_tests PRIVATE qov_sim GTest::gtest_main)
+  include(${CMAKE_SOURCE_DIR}/cmake/unity_groups.cmake)
+  qov_unity_groups_by_prefix(unit_tests)
   gtest_discover_tests(unit_tests DISCOVERY_TIMEOUT 120 PROPERTIES LABELS unit)
 
   add_test(NAME linux_exports

@@ -6,6 +6,7 @@
 #include <netinet/in.h>
 #include <poll.h>
 #include <pty.h>
+#include <sys/resource.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
 #include <termios.h>
@@ -26,6 +27,13 @@ std::int64_t nowMs() {
     timespec ts{};
     clock_gettime(CLOCK_MONOTONIC, &ts);
     return static_cast<std::int64_t>(ts.tv_sec) * 1000 + ts.tv_nsec / 1000000;
+}
+
+std::int64_t cpuMs() {
+    rusage ru{};
+    getrusage(RUSAGE_SELF, &ru);
+    return (ru.ru_utime.tv_sec + ru.ru_stime.tv_sec) * 1000 +
+           (ru.ru_utime.tv_usec + ru.ru_stime.tv_usec) / 1000;
 }
 
 TempDir::TempDir() {

@@ -150,5 +150,7 @@ private:
 
 // Milliseconds of the monotonic clock (for bounds on real waits).
 std::int64_t nowMs();
+// CPU time of this process in ms, user and system.
+std::int64_t cpuMs();
 
 }  // namespace qov::posixtest

@@ -1,7 +1,6 @@
 // COM, LPT and USB ports for real: a pty pair as COM1, a file as LPT1, and
 // a fake sysfs tree whose printer node is a pty.
 #include <fcntl.h>
-#include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <termios.h>
@@ -29,14 +28,6 @@ bool opensHere(const char* name) {
     if (h == kInvalidHandle) return false;
     nativePlatform().closeHandle(h);
     return true;
-}
-
-// CPU time of this process in ms.
-std::int64_t cpuMs() {
-    rusage ru{};
-    getrusage(RUSAGE_SELF, &ru);
-    return (ru.ru_utime.tv_sec + ru.ru_stime.tv_sec) * 1000 +
-           (ru.ru_utime.tv_usec + ru.ru_stime.tv_usec) / 1000;
 }
 
 bool opensInAnotherProcess(const char* name) {

@@ -3,7 +3,6 @@
 // A pipe and a pty stand in for printer nodes.
 #include <fcntl.h>
 #include <pty.h>
-#include <sys/resource.h>
 #include <termios.h>
 #include <unistd.h>
 
@@ -115,14 +114,6 @@ TEST(CallerHandle, PtySlaveIsReadAndKeepsItsSettings) {
     EXPECT_EQ(std::memcmp(&before, &after, sizeof before), 0);
     EXPECT_EQ(::fcntl(pty.slave(), F_GETFL) & O_NONBLOCK, 0);
     qov::resetLibraryState();
-}
-
-// CPU time of this process in ms.
-std::int64_t cpuMs() {
-    rusage ru{};
-    getrusage(RUSAGE_SELF, &ru);
-    return (ru.ru_utime.tv_sec + ru.ru_stime.tv_sec) * 1000 +
-           (ru.ru_utime.tv_usec + ru.ru_stime.tv_usec) / 1000;
 }
 
 // A device at end of file or hung up brings nothing, as a silent one does:

@@ -13,13 +13,13 @@
 using conn_test::addUsbPrinter;
 using conn_test::Flags;
 using conn_test::flags;
+using conn_test::portArg;
 using namespace qov::sim;
 
 namespace {
 
 constexpr int kBadSlots[] = {INT_MIN, -1, 0, 6, INT_MAX};
 
-int* portArg(std::uintptr_t value) { return reinterpret_cast<int*>(value); }
 
 TEST(ArgumentBounds, SlotSendsAndClosesOutsideOneToFiveReachNothing) {
     SimScope sim;

@@ -11,14 +11,11 @@
 using conn_test::callAt;
 using conn_test::Flags;
 using conn_test::flags;
+using conn_test::portArg;
 using conn_test::kNone;
 using qov::connection;
 using qov::receiveState;
 using namespace qov::sim;
-
-namespace {
-int* portArg(std::uintptr_t value) { return reinterpret_cast<int*>(value); }
-}  // namespace
 
 TEST(ConnectionsEthernet, BlockingOpenConnectsSetsTimeoutsAndSettles) {
     SimScope sim;

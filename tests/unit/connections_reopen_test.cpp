@@ -14,6 +14,7 @@
 using conn_test::addUsbPrinter;
 using conn_test::Flags;
 using conn_test::flags;
+using conn_test::portArg;
 using qov::connection;
 using namespace qov::sim;
 
@@ -21,7 +22,6 @@ namespace {
 
 constexpr int kReopens = 5000;
 
-int* portArg(std::uintptr_t value) { return reinterpret_cast<int*>(value); }
 
 struct Held {
     int handles, sockets, startups;

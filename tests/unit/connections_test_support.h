@@ -3,6 +3,7 @@
 #pragma once
 
 #include <algorithm>
+#include <cstdint>
 #include <initializer_list>
 #include <ostream>
 #include <string>
@@ -69,5 +70,8 @@ inline int callAt(const qov::sim::SimPlatform& sim, const std::string& prefix) {
     });
     return it == sim.calls.end() ? -1 : static_cast<int>(it - sim.calls.begin());
 }
+
+// The port argument of openethernet: a number passed in the pointer itself.
+inline int* portArg(std::uintptr_t value) { return reinterpret_cast<int*>(value); }
 
 }  // namespace conn_test

@@ -15,7 +15,7 @@ constexpr std::size_t kDoneKept = 4096;  // jobs remembered as done, the oldest 
 
 using JobKey = std::pair<int, int>;  // printer id, job id
 
-std::mutex gMutex;
+std::mutex gClaimsMutex;
 std::map<pappl_job_t*, std::thread::id> gActive;
 std::set<JobKey> gDone;
 std::deque<JobKey> gDoneOrder;
@@ -25,7 +25,7 @@ JobKey keyOf(pappl_job_t* job) { return {papplPrinterGetID(papplJobGetPrinter(jo
 
 bool tryClaim(pappl_job_t* job) {
     const JobKey key = keyOf(job);
-    std::lock_guard<std::mutex> lock(gMutex);
+    std::lock_guard<std::mutex> lock(gClaimsMutex);
     auto it = gActive.find(job);
     if (it != gActive.end()) return it->second == std::this_thread::get_id();
     if (gDone.count(key)) return false;
@@ -42,7 +42,7 @@ bool claimJob(pappl_job_t* job) {
 }
 
 bool ownsJob(pappl_job_t* job) {
-    std::lock_guard<std::mutex> lock(gMutex);
+    std::lock_guard<std::mutex> lock(gClaimsMutex);
     auto it = gActive.find(job);
     return it != gActive.end() && it->second == std::this_thread::get_id();
 }
@@ -51,7 +51,7 @@ void releaseJob(pappl_job_t* job) {
     const JobKey key = keyOf(job);
     void (*close)() = nullptr;
     {
-        std::lock_guard<std::mutex> lock(gMutex);
+        std::lock_guard<std::mutex> lock(gClaimsMutex);
         auto it = gActive.find(job);
         if (it == gActive.end() || it->second != std::this_thread::get_id()) return;
         gActive.erase(it);
@@ -68,7 +68,7 @@ void releaseJob(pappl_job_t* job) {
 }
 
 bool deferWhileClaimed(void (*closeLater)()) {
-    std::lock_guard<std::mutex> lock(gMutex);
+    std::lock_guard<std::mutex> lock(gClaimsMutex);
     if (gActive.empty()) return false;
     gPendingClose = closeLater;
     return true;

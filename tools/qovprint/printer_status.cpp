@@ -35,11 +35,11 @@ struct Known {
     bool unreachable = false;
 };
 
-std::mutex gMutex;
-std::condition_variable gWake;
+std::mutex gStatusMutex;
+std::condition_variable gStatusWake;
 std::map<int, Known> gPrinters;  // by printer id: what the poller asks and found
 std::set<int> gPausedByDevice;  // printers qovprint paused because the device says FAULT;PAUSED
-std::atomic<bool> gStop{false};
+std::atomic<bool> gStatusStop{false};
 std::thread gPoller;
 
 bool answers(const std::string& uri) {
@@ -61,11 +61,11 @@ pappl_preason_t reportBits() {
 void pollOnce() {
     std::vector<std::pair<int, std::string>> todo;
     {
-        std::lock_guard<std::mutex> lock(gMutex);
+        std::lock_guard<std::mutex> lock(gStatusMutex);
         for (const auto& [id, k] : gPrinters) todo.emplace_back(id, k.uri);
     }
     for (const auto& [id, uri] : todo) {
-        if (gStop) return;
+        if (gStatusStop) return;
         PrinterStatus st;
         bool unreachable = false;
         {
@@ -82,7 +82,7 @@ void pollOnce() {
                 }
             }
         }
-        std::lock_guard<std::mutex> lock(gMutex);
+        std::lock_guard<std::mutex> lock(gStatusMutex);
         auto it = gPrinters.find(id);
         if (it == gPrinters.end() || it->second.uri != uri) continue;
         it->second.status = st;
@@ -92,15 +92,15 @@ void pollOnce() {
 }
 
 void pollerMain() {
-    while (!gStop) {
+    while (!gStatusStop) {
         // Right after a job the poll waits out the quiet time, no longer.
         const auto quiet = kQuietAfterJob - LibraryLink::instance().sinceJobUse();
         if (quiet <= std::chrono::steady_clock::duration::zero()) pollOnce();
-        std::unique_lock<std::mutex> lock(gMutex);
+        std::unique_lock<std::mutex> lock(gStatusMutex);
         const auto wait = quiet > std::chrono::steady_clock::duration::zero()
                               ? std::chrono::duration_cast<std::chrono::milliseconds>(quiet) + 1ms
                               : kPollInterval;
-        gWake.wait_for(lock, wait, [] { return gStop.load(); });
+        gStatusWake.wait_for(lock, wait, [] { return gStatusStop.load(); });
     }
 }
 
@@ -145,7 +145,7 @@ bool timerTick(pappl_system_t* system, void*) {
     papplSystemIteratePrinters(system, collectPrinter, &c);
     std::vector<std::pair<pappl_printer_t*, Known>> results;
     {
-        std::lock_guard<std::mutex> lock(gMutex);
+        std::lock_guard<std::mutex> lock(gStatusMutex);
         for (auto it = gPrinters.begin(); it != gPrinters.end();)
             it = c.uris.count(it->first) ? std::next(it) : gPrinters.erase(it);
         for (const auto& [id, uri] : c.uris) {
@@ -196,7 +196,7 @@ void applyStatus(pappl_printer_t* printer, const PrinterStatus& st) {
     const int id = papplPrinterGetID(printer);
     bool pause = false, resume = false;
     {
-        std::lock_guard<std::mutex> lock(gMutex);
+        std::lock_guard<std::mutex> lock(gStatusMutex);
         const bool ours = gPausedByDevice.count(id) > 0;
         if (st.paused && !ours && papplPrinterGetState(printer) != IPP_PSTATE_STOPPED) {
             gPausedByDevice.insert(id);
@@ -216,7 +216,7 @@ bool waitUntilReady(pappl_job_t* job) {
     pappl_printer_t* printer = papplJobGetPrinter(job);
     const int id = papplPrinterGetID(printer);
     {
-        std::lock_guard<std::mutex> lock(gMutex);
+        std::lock_guard<std::mutex> lock(gStatusMutex);
         auto it = gPrinters.find(id);
         if (it == gPrinters.end() || !it->second.polled || !it->second.status.blocked) return true;
     }
@@ -226,7 +226,7 @@ bool waitUntilReady(pappl_job_t* job) {
         const PrinterStatus st = queryStatus();
         applyStatus(printer, st);
         if (st.answered) {
-            std::lock_guard<std::mutex> lock(gMutex);
+            std::lock_guard<std::mutex> lock(gStatusMutex);
             auto it = gPrinters.find(id);
             if (it != gPrinters.end()) it->second.status = st;
         }
@@ -251,13 +251,13 @@ bool waitUntilReady(pappl_job_t* job) {
 
 void startStatusPolling(pappl_system_t* system) {
     papplSystemAddTimerCallback(system, 0, 1, timerTick, nullptr);
-    gStop = false;
+    gStatusStop = false;
     gPoller = std::thread(pollerMain);
 }
 
 void stopStatusPolling() {
-    gStop = true;
-    gWake.notify_all();
+    gStatusStop = true;
+    gStatusWake.notify_all();
     if (gPoller.joinable()) gPoller.join();
 }
 

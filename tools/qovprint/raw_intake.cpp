@@ -15,7 +15,7 @@ namespace qovprint {
 
 namespace {
 
-constexpr std::size_t kChunk = 64 * 1024;
+constexpr std::size_t kReadChunk = 64 * 1024;
 constexpr std::chrono::milliseconds kStopCheck{1000};
 
 bool writeAll(int fd, const char* p, std::size_t n) {
@@ -38,7 +38,7 @@ std::string durationText(std::chrono::milliseconds d) {
 IntakeResult receiveDocument(int socket, int file, const RawLimits& limits, const std::atomic<bool>& stop) {
     using clock = std::chrono::steady_clock;
     IntakeResult r;
-    static thread_local char buffer[kChunk];
+    static thread_local char buffer[kReadChunk];
     auto lastData = clock::now();
     for (;;) {
         if (stop) {
@@ -63,7 +63,7 @@ IntakeResult receiveDocument(int socket, int file, const RawLimits& limits, cons
         if (ready == 0) continue;
         // Never more than one byte past the limit is asked for: that byte tells "too large".
         const std::uint64_t room = limits.maxBytes - r.bytes;
-        const std::size_t want = static_cast<std::size_t>(std::min<std::uint64_t>(kChunk, room + 1));
+        const std::size_t want = static_cast<std::size_t>(std::min<std::uint64_t>(kReadChunk, room + 1));
         const ssize_t n = ::recv(socket, buffer, want, 0);
         if (n < 0 && (errno == EINTR || errno == EAGAIN)) continue;
         if (n < 0) {

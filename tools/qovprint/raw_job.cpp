@@ -19,7 +19,7 @@ namespace qovprint {
 
 namespace {
 
-constexpr std::size_t kChunk = 64 * 1024;
+constexpr std::size_t kCopyChunk = 64 * 1024;
 
 bool fail(pappl_job_t* job, const std::string& why) {
     papplLogJob(job, PAPPL_LOGLEVEL_ERROR, "Raw job refused: %s.", why.c_str());
@@ -42,7 +42,7 @@ bool copyRaw(pappl_job_t* job, pappl_device_t* device) {
         ::close(fd);
         return false;
     }
-    static thread_local char buffer[kChunk];
+    static thread_local char buffer[kCopyChunk];
     bool ok = true;
     for (;;) {
         if (papplJobIsCanceled(job)) break;

@@ -28,10 +28,10 @@ constexpr int kTickMs = 1000;       // printers added or deleted are seen this o
 
 RawSocketOptions gOptions;
 pappl_system_t* gSystem = nullptr;
-std::atomic<bool> gStop{false};
+std::atomic<bool> gListenerStop{false};
 std::thread gListener;
 
-std::mutex gMutex;
+std::mutex gListenerMutex;
 std::map<std::string, std::string> gRefusals;  // document path -> why
 std::vector<std::thread> gWorkers;
 std::set<std::thread::id> gFinished;  // workers done, to be joined
@@ -123,7 +123,7 @@ void serve(int client, int printerId) {
         ::close(client);
         return;
     }
-    const IntakeResult r = receiveDocument(client, file, gOptions.limits, gStop);
+    const IntakeResult r = receiveDocument(client, file, gOptions.limits, gListenerStop);
     ::close(client);
     if (r.end != IntakeEnd::Complete) {
         if (::ftruncate(file, 0) != 0) {}  // nothing of a refused document is kept, let alone printed
@@ -136,12 +136,12 @@ void serve(int client, int printerId) {
     }
     if (r.end != IntakeEnd::Complete) {
         papplLogPrinter(printer, PAPPL_LOGLEVEL_ERROR, "Raw socket: %s.", r.message.c_str());
-        std::lock_guard<std::mutex> lock(gMutex);
+        std::lock_guard<std::mutex> lock(gListenerMutex);
         gRefusals[path] = r.message;
     }
     if (!papplJobCreateWithFile(printer, "guest", kCommandFormat, "Raw socket job", 0, nullptr, path.c_str())) {
         papplLogPrinter(printer, PAPPL_LOGLEVEL_ERROR, "Raw socket: the job was not created.");
-        std::lock_guard<std::mutex> lock(gMutex);
+        std::lock_guard<std::mutex> lock(gListenerMutex);
         gRefusals.erase(path);
         ::unlink(path.c_str());
     }
@@ -150,7 +150,7 @@ void serve(int client, int printerId) {
 void joinFinished() {
     std::vector<std::thread> done;
     {
-        std::lock_guard<std::mutex> lock(gMutex);
+        std::lock_guard<std::mutex> lock(gListenerMutex);
         for (auto it = gWorkers.begin(); it != gWorkers.end();) {
             if (gFinished.count(it->get_id())) {
                 gFinished.erase(it->get_id());
@@ -167,7 +167,7 @@ void joinFinished() {
 void acceptOne(const Listener& l) {
     const int client = ::accept4(l.fd, nullptr, nullptr, SOCK_CLOEXEC);
     if (client < 0) return;
-    std::lock_guard<std::mutex> lock(gMutex);
+    std::lock_guard<std::mutex> lock(gListenerMutex);
     if (gActive >= kMaxConnections) {
         ::close(client);  // the sender sees its connection end before any byte counts
         return;
@@ -176,7 +176,7 @@ void acceptOne(const Listener& l) {
     const int id = l.printerId;
     gWorkers.emplace_back([client, id] {
         serve(client, id);
-        std::lock_guard<std::mutex> lock(gMutex);
+        std::lock_guard<std::mutex> lock(gListenerMutex);
         --gActive;
         gFinished.insert(std::this_thread::get_id());
     });
@@ -186,7 +186,7 @@ void listenerMain() {
     std::vector<Listener> listeners;
     std::set<int> failed;
     auto lastReconcile = std::chrono::steady_clock::now() - std::chrono::seconds(10);
-    while (!gStop) {
+    while (!gListenerStop) {
         if (std::chrono::steady_clock::now() - lastReconcile >= std::chrono::milliseconds(kTickMs)) {
             reconcile(listeners, failed);
             joinFinished();
@@ -208,16 +208,16 @@ void startRawSockets(pappl_system_t* system, const RawSocketOptions& options) {
     gOptions = options;  // the size limit holds for raw jobs from IPP too
     if (options.basePort <= 0) return;
     gSystem = system;
-    gStop = false;
+    gListenerStop = false;
     gListener = std::thread(listenerMain);
 }
 
 void stopRawSockets() {
-    gStop = true;
+    gListenerStop = true;
     if (gListener.joinable()) gListener.join();
     std::vector<std::thread> workers;
     {
-        std::lock_guard<std::mutex> lock(gMutex);
+        std::lock_guard<std::mutex> lock(gListenerMutex);
         workers.swap(gWorkers);
     }
     for (std::thread& t : workers) t.join();  // each sees the stop within a second
@@ -225,7 +225,7 @@ void stopRawSockets() {
 
 std::optional<std::string> takeRawRefusal(const char* documentPath) {
     if (!documentPath) return std::nullopt;
-    std::lock_guard<std::mutex> lock(gMutex);
+    std::lock_guard<std::mutex> lock(gListenerMutex);
     auto it = gRefusals.find(documentPath);
     if (it == gRefusals.end()) return std::nullopt;
     std::string why = it->second;

@@ -30,12 +30,12 @@ struct Watched {
     bool cut = false;
 };
 
-std::mutex gMutex;
-std::condition_variable gWake;
+std::mutex gWatchMutex;
+std::condition_variable gWatchWake;
 std::map<pappl_job_t*, Watched> gJobs;
 std::chrono::milliseconds gIdle{30000};
 int gServerPort = 0;
-bool gStop = false;
+bool gWatchStop = false;
 std::thread gWatcher;
 
 bool streamed(pappl_job_t* job) {
@@ -59,9 +59,9 @@ bool clientConnection(int fd) {
 }
 
 void watcherMain() {
-    std::unique_lock<std::mutex> lock(gMutex);
-    while (!gStop) {
-        gWake.wait_for(lock, std::chrono::milliseconds(250));
+    std::unique_lock<std::mutex> lock(gWatchMutex);
+    while (!gWatchStop) {
+        gWatchWake.wait_for(lock, std::chrono::milliseconds(250));
         const auto now = clock::now();
         for (auto& [job, w] : gJobs) {
             if (w.cut || now - w.lastLine < gIdle) continue;
@@ -101,25 +101,25 @@ int blockedDescriptor(long threadId) {
 }
 
 void startStreamWatch(std::chrono::milliseconds idleLimit, int serverPort) {
-    std::lock_guard<std::mutex> lock(gMutex);
+    std::lock_guard<std::mutex> lock(gWatchMutex);
     gIdle = idleLimit;
     gServerPort = serverPort;
-    gStop = false;
+    gWatchStop = false;
     if (!gWatcher.joinable()) gWatcher = std::thread(watcherMain);
 }
 
 void stopStreamWatch() {
     {
-        std::lock_guard<std::mutex> lock(gMutex);
-        gStop = true;
+        std::lock_guard<std::mutex> lock(gWatchMutex);
+        gWatchStop = true;
     }
-    gWake.notify_all();
+    gWatchWake.notify_all();
     if (gWatcher.joinable()) gWatcher.join();
 }
 
 void watchStream(pappl_job_t* job) {
     if (!streamed(job)) return;
-    std::lock_guard<std::mutex> lock(gMutex);
+    std::lock_guard<std::mutex> lock(gWatchMutex);
     Watched& w = gJobs[job];
     w.threadId = static_cast<long>(::syscall(SYS_gettid));
     w.lastLine = clock::now();
@@ -127,13 +127,13 @@ void watchStream(pappl_job_t* job) {
 }
 
 void streamProgress(pappl_job_t* job) {
-    std::lock_guard<std::mutex> lock(gMutex);
+    std::lock_guard<std::mutex> lock(gWatchMutex);
     auto it = gJobs.find(job);
     if (it != gJobs.end()) it->second.lastLine = clock::now();
 }
 
 void unwatchStream(pappl_job_t* job) {
-    std::lock_guard<std::mutex> lock(gMutex);
+    std::lock_guard<std::mutex> lock(gWatchMutex);
     gJobs.erase(job);
 }
 

@@ -25,6 +25,9 @@ std::string slurp(const std::string& path) {
     return s.str();
 }
 
+}  // namespace
+
+// Outside the anonymous namespace: the tests derive from it.
 class PreviewProgram : public ::testing::Test {
 protected:
     void SetUp() override {
@@ -52,6 +55,8 @@ protected:
 
     std::string dir_;
 };
+
+namespace {
 
 const char kForms[] =
     "~CREATE;A;X\r\nSCALE;DOT;300;300\r\nBOX\r\n2;10;10;100;200\r\nSTOP\r\nEND\r\n"
