@@ -20,7 +20,10 @@ for tree in build/linux build/win64; do
         { echo "check_sources: $tree/compile_commands.json is missing (make build dll)" >&2; exit 1; }
 done
 
-compiled=$(sed -n -E 's/^ *"file": *"(.*)",?$/\1/p' build/linux/compile_commands.json build/win64/compile_commands.json |
+# A batched (unity) build compiles generated files that include the sources.
+files=$(sed -n -E 's/^ *"file": *"(.*)",?$/\1/p' build/linux/compile_commands.json build/win64/compile_commands.json)
+compiled=$( { grep -v '/Unity/unity_' <<<"$files"
+              grep '/Unity/unity_' <<<"$files" | xargs -r sed -n -E 's/^#include "(.*)"$/\1/p'; } |
     sed "s|^$PWD/||" | LC_ALL=C sort -u)
 missing=$(git ls-files -- 'src/*.c' 'src/*.cpp' 'tests/*.c' 'tests/*.cpp' 'tools/*.c' 'tools/*.cpp' \
               'bench/*.cpp' 'examples/*.c' 'examples/*.cpp' |
