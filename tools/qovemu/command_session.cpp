@@ -98,12 +98,14 @@ void CommandSession::print(const qovread::LabelJob& job) {
     const qovread::Form& form = *job.form;
     const std::uint64_t copies = static_cast<std::uint64_t>(job.copies);
     // Only verify and host-out statements answer: the tags of a form without
-    // them are never seen, and its copies print as any other form's.
-    bool rfid = false, answers = false;
+    // them are never seen, and its copies print as any other form's. Only
+    // the TID bank differs from tag to tag (it carries the label number).
+    bool rfid = false, answers = false, readsTid = false;
     for (const qovread::Element& e : form.elements) {
         const auto* x = std::get_if<qovread::RfidElement>(&e);
         rfid |= x != nullptr;
         answers |= x && (x->kind == qovread::RfidKind::Verify || x->kind == qovread::RfidKind::HostOut);
+        readsTid |= x && x->kind == qovread::RfidKind::Read && x->bank == "TID";
     }
     if (form.noMotion) {
         // The printer handles the form without feeding a label: its RFID
@@ -114,6 +116,12 @@ void CommandSession::print(const qovread::LabelJob& job) {
         return;
     }
     if (rfid && !answers) {
+        printer_.execute(form.name, copies);
+    } else if (rfid && !readsTid) {
+        // Every copy's tag is written and read alike: one run answers for all.
+        const long long runs = std::min<long long>(job.copies, kMaxTagRuns);
+        const std::string replies = qovread::SimulatedTag(printer_.labelsPrinted() + 1).run(form, nullptr).replies;
+        for (long long i = 0; i < runs; ++i) out_ += replies;
         printer_.execute(form.name, copies);
     } else if (rfid) {
         const long long runs = std::min<long long>(job.copies, kMaxTagRuns);

@@ -278,6 +278,14 @@ TEST(EmulatorForms, RfidCopiesAnswerPerLabelOrPrintAtOnce) {
     EXPECT_EQ(e.printer.labelsPrinted(), 30000u);
     EXPECT_EQ(e.feed("~EXECUTE;R;3\r\n"), "<E200000000007531><E200000000007532><E200000000007533>");
     EXPECT_EQ(e.printer.labelsPrinted(), 30003u);
+    // Tags that read no TID answer alike, once a copy up to the bound.
+    e.feed("~CREATE;E;X\r\nRFWTAG;96;EPC\r\n96;H;*30340A6C1E00F2C000000461*\r\nSTOP\r\n"
+           "RFRTAG;64;EPC\r\n64;DF1;H\r\nSTOP\r\nVERIFY;DF1;H;*<*;*>*\r\nEND\r\n");
+    EXPECT_EQ(e.feed("~EXECUTE;E;2\r\n"), "<30340A6C1E00F2C0><30340A6C1E00F2C0>");
+    std::string many;
+    for (int i = 0; i < 10000; ++i) many += "<30340A6C1E00F2C0>";
+    EXPECT_EQ(e.feed("~EXECUTE;E;10002\r\n"), many);
+    EXPECT_EQ(e.printer.labelsPrinted(), 40007u);
     EXPECT_EQ(e.printer.errors(), 0u);
 }
 
