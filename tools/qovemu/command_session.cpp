@@ -97,9 +97,9 @@ void CommandSession::label(const qovread::LabelJob& job) {
 void CommandSession::print(const qovread::LabelJob& job) {
     const qovread::Form& form = *job.form;
     const std::uint64_t copies = static_cast<std::uint64_t>(job.copies);
-    // Only verify and host-out statements answer: the tags of a form without
-    // them are never seen, and its copies print as any other form's. Only
-    // the TID bank differs from tag to tag (it carries the label number).
+    // Only verify and host-out statements answer, and only the TID bank
+    // differs from tag to tag (it carries the label number): copies need
+    // tags of their own only when they answer and read their TID.
     bool rfid = false, answers = false, readsTid = false;
     for (const qovread::Element& e : form.elements) {
         const auto* x = std::get_if<qovread::RfidElement>(&e);
@@ -115,9 +115,7 @@ void CommandSession::print(const qovread::LabelJob& job) {
         log("form " + printable(form.name) + " run without motion");
         return;
     }
-    if (rfid && !answers) {
-        printer_.execute(form.name, copies);
-    } else if (rfid && !readsTid) {
+    if (rfid && !(answers && readsTid)) {
         // Every copy's tag is written and read alike: one run answers for all.
         const long long runs = std::min<long long>(job.copies, kMaxTagRuns);
         const std::string replies = qovread::SimulatedTag(printer_.labelsPrinted() + 1).run(form, nullptr).replies;
