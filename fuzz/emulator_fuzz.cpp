@@ -50,6 +50,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     // Chunk sizes: a generator seeded from the input, up to 2^k bytes each.
     std::uint32_t state = in.ConsumeIntegral<std::uint32_t>() | 1u;
     const unsigned maxShift = in.ConsumeIntegralInRange<unsigned>(0, 8);
+    // Taken last, so that the inputs found before it kept their limits.
+    limits.maxPageAnswerBytes = in.ConsumeIntegralInRange<std::size_t>(0, 4096);
     const std::string bytes = in.ConsumeRemainingBytesAsString();
 
     PrinterState whole(limits, codePage), pieces(limits, codePage);

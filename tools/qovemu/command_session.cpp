@@ -37,7 +37,7 @@ qovread::ReaderLimits limitsOf(const Limits& l) {
 }
 
 // Simulated tags run per label copy; past this many in one page the rest of
-// the copies print without RFID answers, so one statement cannot flood the host.
+// the copies print without RFID answers.
 constexpr long long kMaxTagRuns = 10000;
 
 }  // namespace
@@ -107,38 +107,56 @@ void CommandSession::print(const qovread::LabelJob& job) {
         answers |= x && (x->kind == qovread::RfidKind::Verify || x->kind == qovread::RfidKind::HostOut);
         readsTid |= x && x->kind == qovread::RfidKind::Read && x->bank == "TID";
     }
+    // One short line can ask for thousands of copies, each answering what the
+    // form spells out: a page's answers are bounded like an output buffer.
+    std::size_t room = printer_.limits().maxPageAnswerBytes;
+    long long answered = 0;
+    auto answer = [&](const std::string& replies) {
+        if (replies.size() > room) return false;
+        out_ += replies;
+        room -= replies.size();
+        return true;
+    };
     if (form.noMotion) {
         // The printer handles the form without feeding a label: its RFID
         // statements run on a tag of their own.
         qovread::SimulatedTag tag(printer_.labelsPrinted() + 1);
-        out_ += tag.run(form, nullptr).replies;
+        if (!answer(tag.run(form, nullptr).replies)) logUnanswered(form, 1);
         log("form " + printable(form.name) + " run without motion");
         return;
     }
     if (rfid && !(answers && readsTid)) {
         // Every copy's tag is written and read alike: one run answers for all.
-        const long long runs = std::min<long long>(job.copies, kMaxTagRuns);
         const std::string replies = qovread::SimulatedTag(printer_.labelsPrinted() + 1).run(form, nullptr).replies;
-        for (long long i = 0; i < runs; ++i) out_ += replies;
+        if (replies.empty()) answered = job.copies;
+        while (answered < std::min<long long>(job.copies, kMaxTagRuns) && answer(replies)) ++answered;
         printer_.execute(form.name, copies);
     } else if (rfid) {
-        const long long runs = std::min<long long>(job.copies, kMaxTagRuns);
-        for (long long i = 0; i < runs; ++i) {
+        long long run = 0;
+        while (run < std::min<long long>(job.copies, kMaxTagRuns)) {
             printer_.execute(form.name, 1);
-            qovread::SimulatedTag tag(printer_.labelsPrinted());
-            out_ += tag.run(form, nullptr).replies;
+            ++run;
+            if (!answer(qovread::SimulatedTag(printer_.labelsPrinted()).run(form, nullptr).replies)) break;
+            ++answered;
         }
-        if (job.copies > runs) printer_.execute(form.name, copies - static_cast<std::uint64_t>(runs));
+        if (job.copies > run) printer_.execute(form.name, copies - static_cast<std::uint64_t>(run));
     } else if (!printer_.execute(form.name, copies)) {
         log("execute of unknown form " + printable(form.name));
         return;
     }
+    if (rfid && answered < job.copies) logUnanswered(form, job.copies - answered);
     if (printer_.faults().any())
         log(std::to_string(copies) + " x form " + printable(form.name) + " waits for the fault to clear (" +
             std::to_string(printer_.labelsWaiting()) + " labels waiting)");
     else
         log("printed " + std::to_string(copies) + " x form " + printable(form.name) +
             " (labels printed in all: " + std::to_string(printer_.labelsPrinted()) + ")");
+}
+
+void CommandSession::logUnanswered(const qovread::Form& form, long long copies) const {
+    log("RFID answers of " + std::to_string(copies) + " x form " + printable(form.name) +
+        " not sent: one page answers at most " + std::to_string(kMaxTagRuns) + " copies and " +
+        std::to_string(printer_.limits().maxPageAnswerBytes) + " bytes");
 }
 
 void CommandSession::formStored(const qovread::Form& form) {

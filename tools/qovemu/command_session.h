@@ -51,6 +51,7 @@ private:
     void setupEnd(bool calibrate) override;
     void paper(const std::string& option, long long line) override;
     void print(const qovread::LabelJob& job);
+    void logUnanswered(const qovread::Form& form, long long copies) const;
     void log(const std::string& text) const;
 
     PrinterState& printer_;

@@ -21,6 +21,7 @@ struct Limits {
     std::size_t maxLogoBytes = 1024 * 1024; // one logo (definition or raster); larger is discarded
     std::size_t maxLogos = 64;              // stored logos; a new name past this is refused
     std::size_t maxMenuItems = 64;          // distinct CONFIG-SETMENU items
+    std::size_t maxPageAnswerBytes = 1024 * 1024;  // RFID answers of one page's copies; later copies unanswered
 };
 
 struct StoredForm {

@@ -289,6 +289,26 @@ TEST(EmulatorForms, RfidCopiesAnswerPerLabelOrPrintAtOnce) {
     EXPECT_EQ(e.printer.errors(), 0u);
 }
 
+// A page's answers are bounded like an output buffer: a short line asking
+// for many copies of a form with long answers cannot build megabytes.
+TEST(EmulatorForms, RfidAnswersOfOnePageStopAtTheBound) {
+    Limits limits;
+    limits.maxPageAnswerBytes = 40;  // two answers of 18 bytes
+    Emulator e(limits);
+    e.feed("~CREATE;E;X\r\nRFWTAG;96;EPC\r\n96;H;*30340A6C1E00F2C000000461*\r\nSTOP\r\n"
+           "RFRTAG;64;EPC\r\n64;DF1;H\r\nSTOP\r\nVERIFY;DF1;H;*<*;*>*\r\nEND\r\n");
+    e.feed("~CREATE;R;X\r\nRFRTAG;64;TID\r\n64;DF1;H\r\nSTOP\r\nVERIFY;DF1;H;*<*;*>*\r\nEND\r\n");
+    e.log.clear();
+    EXPECT_EQ(e.feed("~EXECUTE;E;5\r\n"), "<30340A6C1E00F2C0><30340A6C1E00F2C0>");
+    ASSERT_EQ(e.log.size(), 2u);
+    EXPECT_EQ(e.log[0], "RFID answers of 3 x form E not sent: one page answers at most 10000 copies and 40 bytes");
+    EXPECT_EQ(e.feed("~EXECUTE;R;4\r\n"), "<E200000000000006><E200000000000007>");
+    // Each page has the whole bound again; every copy is printed.
+    EXPECT_EQ(e.feed("~EXECUTE;E;1\r\n"), "<30340A6C1E00F2C0>");
+    EXPECT_EQ(e.printer.labelsPrinted(), 10u);
+    EXPECT_EQ(e.printer.errors(), 0u);
+}
+
 }  // namespace
 }  // namespace qovemu
 
