@@ -96,9 +96,14 @@ std::string notesHeader(const std::vector<RenderNote>& notes, std::size_t maxByt
             }
         }
         if (out.size() + item.size() > maxBytes) {
-            const std::size_t room = maxBytes >= 3 ? maxBytes - 3 : 0;
-            if (out.size() < room) out += item.substr(0, room - out.size());
-            out += "...";
+            // The cut may fall in the notes already taken, and never halves
+            // an escape: every backslash here starts one of four bytes.
+            const std::string more = std::string("...").substr(0, maxBytes);
+            out += item;
+            out.resize(maxBytes - more.size());
+            const std::size_t slash = out.rfind('\\');
+            if (slash != std::string::npos && slash + 4 > out.size()) out.resize(slash);
+            out += more;
             break;
         }
         out += item;

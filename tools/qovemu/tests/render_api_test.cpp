@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "glyph_pool.h"
+#include "label_description.h"
 #include "png_io.h"
 #include "render_api.h"
 #include "renderer.h"
@@ -320,6 +321,27 @@ TEST(RenderApi, NotesHeaderIsPrintableAsciiAndBounded) {
     const json j = json::parse(post("~CREATE;F;X\r\n" + many + "END\r\n~EXECUTE;F;1\r\n~NORMAL\r\n", {}, "application/json").body);
     EXPECT_EQ(j["notes"].size(), 1001u);
     EXPECT_EQ(j["notes"].back()["text"], "1000 more notes not listed");
+}
+
+TEST(RenderApi, NotesHeaderCutAnywhereStaysWithinItsBound) {
+    // Every bound from none to past the whole line: the cut never passes the
+    // bound, ends in "..." when there is room for it, and never halves an
+    // escape, wherever the previous note happened to end.
+    const std::vector<qovemu::RenderNote> notes = {{2, "ab\xC4", false}, {3, "cd", false}, {40, "e", false}};
+    const std::string whole = "2: ab\\xC4; 3: cd; 40: e";
+    ASSERT_EQ(qovemu::notesHeader(notes, 1000), whole);
+    for (std::size_t bound = 0; bound < whole.size(); ++bound) {
+        const std::string cut = qovemu::notesHeader(notes, bound);
+        SCOPED_TRACE(bound);
+        ASSERT_LE(cut.size(), bound);
+        EXPECT_EQ(cut.substr(0, cut.size() - std::min<std::size_t>(3, cut.size())),
+                  whole.substr(0, cut.size() - std::min<std::size_t>(3, cut.size())));
+        if (bound < 3) continue;
+        EXPECT_EQ(cut.substr(cut.size() - 3), "...");
+        const std::size_t slash = cut.rfind('\\');
+        EXPECT_TRUE(slash == std::string::npos || (cut.compare(slash, 2, "\\x") == 0 && slash + 4 <= cut.size() - 3))
+            << cut;
+    }
 }
 
 }  // namespace
