@@ -251,6 +251,16 @@ long long Raster::inkCount() const {
     return n;
 }
 
+int Raster::inkRows() const {
+    // Whole bytes, as in inkCount: a blank label at the size cap is millions
+    // of dots, scanned once per label that ends at its lowest element.
+    for (int y = height_; y-- > 0;) {
+        const std::uint8_t* r = row(y);
+        if (std::any_of(r, r + stride_, [](std::uint8_t b) { return b != 0; })) return y + 1;
+    }
+    return 0;
+}
+
 void Orientation::map(long long dx, long long dy, long long& x, long long& y) const {
     switch (degrees) {
     case 90: x = originX - dy - 1; y = originY + dx; break;

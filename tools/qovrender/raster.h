@@ -29,6 +29,8 @@ public:
     // The picture turned clockwise by 0, 90, 180 or 270 degrees.
     Raster rotated(int degreesClockwise) const;
     long long inkCount() const;
+    // Rows from the top down to the lowest one with ink; 0 when blank.
+    int inkRows() const;
     bool operator==(const Raster& o) const {
         return width_ == o.width_ && height_ == o.height_ && bits_ == o.bits_;
     }

@@ -182,16 +182,7 @@ void Renderer::label(const qovread::LabelJob& job) {
             },
             &label.drawn);
         if (form.lengthKind == qovread::Form::Length::Lowest) {
-            int lowest = 0;
-            for (int y = canvas.height(); y-- > 0 && lowest == 0;) {
-                for (int x = 0; x < canvas.width(); ++x) {
-                    if (canvas.get(x, y)) {
-                        lowest = y + 1;
-                        break;
-                    }
-                }
-            }
-            Raster cut(canvas.width(), std::max(1, lowest));
+            Raster cut(canvas.width(), std::max(1, canvas.inkRows()));
             cut.blit(canvas, 0, 0);
             canvas = std::move(cut);
         }

@@ -5,6 +5,7 @@
 // the picture.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdint>
 
 #include "raster.h"
@@ -76,5 +77,17 @@ TEST(Raster, BlitOrsInAtAnyOffsetAndClips) {
             for (int x = 0; x < src.width(); ++x)
                 if (src.get(x, y)) want.set(static_cast<int>(o[0] + x), static_cast<int>(o[1] + y));
         EXPECT_EQ(got, want);
+    }
+}
+
+TEST(Raster, InkRowsEndAtTheLowestDotWhereverItSits) {
+    // 17 dots across: the last column is alone in its row's last byte.
+    EXPECT_EQ(Raster(17, 9).inkRows(), 0);
+    const int dots[][2] = {{0, 0}, {16, 0}, {16, 8}, {0, 8}, {8, 4}, {7, 3}};
+    for (const auto& d : dots) {
+        Raster r(17, 9);
+        r.set(d[0], d[1]);
+        r.set(3, 1);
+        EXPECT_EQ(r.inkRows(), std::max(d[1], 1) + 1) << d[0] << "," << d[1];
     }
 }
