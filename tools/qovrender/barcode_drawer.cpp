@@ -309,8 +309,11 @@ bool drawBarcode(const BarcodeElement& b, int dpi, const ModelMetrics& m, GlyphD
         long long y = 0;
         for (int r = 0; r < s->rows; ++r) {
             const long long h = rowHeights[static_cast<std::size_t>(r)];
+            // A module row is one dot row drawn and copied down: a tall
+            // symbol would otherwise fill every bar once per dot row.
             for (int c = 0; c < s->width; ++c)
-                if (moduleSet(s, r, c)) symbol.fillRect(c * x, y, x, h);
+                if (moduleSet(s, r, c)) symbol.fillRect(c * x, y, x, 1);
+            symbol.repeatRow(static_cast<int>(y), static_cast<int>(h - 1));
             y += h;
         }
     }

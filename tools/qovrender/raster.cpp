@@ -76,13 +76,24 @@ void Raster::fillConvex(const double* xs, const double* ys, int n) {
 
 void Raster::blit(const Raster& src, long long x, long long y) {
     // A byte of the source at a time: a symbol at its size cap is tens of
-    // millions of dots, and most of its bytes are blank.
+    // millions of dots, and most of its bytes are blank. Only the bytes with
+    // a dot inside the picture are visited: a symbol turned along the label
+    // can reach far past its edge.
+    if (src.empty() || empty() || x > width_ - 1 || x <= -8LL * src.stride_) return;
+    const long long jlo = x >= 0 ? 0 : -x / 8;
+    const long long jend = std::min<long long>(src.stride_, (width_ - 1 - x) / 8 + 1);
+    if (jlo >= jend) return;
+    // On a byte boundary a byte whose eight dots all land inside is one OR.
+    const bool aligned = (x & 7) == 0;
+    const long long whole = aligned ? std::min(jend, (width_ - x) / 8) : jlo;
     for (int sy = 0; sy < src.height_; ++sy) {
         const long long ty = y + sy;
         if (ty < 0 || ty >= height_) continue;
         const std::uint8_t* s = src.row(sy);
         std::uint8_t* d = bits_.data() + static_cast<std::size_t>(ty) * stride_;
-        for (int j = 0; j < src.stride_; ++j) {
+        long long j = jlo;
+        for (; j < whole; ++j) d[x / 8 + j] |= s[j];
+        for (; j < jend; ++j) {
             if (s[j] == 0) continue;
             const long long t = x + 8LL * j;  // where the byte's first dot lands
             const long long kmin = std::max(0LL, -t);
@@ -102,6 +113,14 @@ void Raster::blit(const Raster& src, long long x, long long y) {
             if (spill) d[b + 1] |= spill;
         }
     }
+}
+
+void Raster::repeatRow(int y, int count) {
+    if (y < 0 || y >= height_ || count <= 0) return;
+    const int last = static_cast<int>(std::min<long long>(height_ - 1, static_cast<long long>(y) + count));
+    const std::uint8_t* from = row(y);
+    for (int r = y + 1; r <= last; ++r)
+        std::memcpy(bits_.data() + static_cast<std::size_t>(r) * stride_, from, static_cast<std::size_t>(stride_));
 }
 
 namespace {

@@ -26,6 +26,8 @@ public:
     void fillConvex(const double* xs, const double* ys, int n);
     // Ors `src` in with its top-left corner at (x, y).
     void blit(const Raster& src, long long x, long long y);
+    // Rows y+1 .. y+count become copies of row y (those inside the picture).
+    void repeatRow(int y, int count);
     // The picture turned clockwise by 0, 90, 180 or 270 degrees.
     Raster rotated(int degreesClockwise) const;
     long long inkCount() const;

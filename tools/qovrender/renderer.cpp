@@ -170,7 +170,7 @@ void Renderer::label(const qovread::LabelJob& job) {
         label.form = form.name;
         label.copies = form.counts ? 1 : job.copies;
         label.line = job.line;
-            for (const Element& e : model.elements) {
+        for (const Element& e : model.elements) {
             if (const auto* t = std::get_if<TextElement>(&e); t && label.texts.size() < 256) {
                 label.texts.push_back({encodeUtf8(t->text), t->rotation});
             }

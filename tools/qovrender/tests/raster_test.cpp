@@ -67,7 +67,8 @@ TEST(Raster, FullyInkedPictureTurnsWithoutInkInThePadding) {
 
 TEST(Raster, BlitOrsInAtAnyOffsetAndClips) {
     const Raster src = pattern(37, 11, 7);
-    const long long offsets[][2] = {{0, 0}, {3, 5}, {8, 1}, {-5, -3}, {-40, 0}, {60, 2}, {45, 20}, {1, -10}, {-1, 1}};
+    const long long offsets[][2] = {{0, 0}, {3, 5}, {8, 1}, {-5, -3}, {-40, 0}, {60, 2}, {45, 20}, {1, -10}, {-1, 1},
+                                   {-8, 0}, {-16, 4}, {-32, 0}, {16, 0}, {24, 3}, {48, 0}, {52, 0}, {53, 0}};
     for (const auto& o : offsets) {
         SCOPED_TRACE(std::to_string(o[0]) + "," + std::to_string(o[1]));
         Raster got = pattern(53, 23, 99);
@@ -90,4 +91,17 @@ TEST(Raster, InkRowsEndAtTheLowestDotWhereverItSits) {
         r.set(3, 1);
         EXPECT_EQ(r.inkRows(), std::max(d[1], 1) + 1) << d[0] << "," << d[1];
     }
+}
+
+TEST(Raster, RepeatRowCopiesARowDownWithinThePicture) {
+    Raster r = pattern(21, 6, 5);
+    Raster want = r;
+    r.repeatRow(2, 100);
+    for (int y = 3; y < 6; ++y)
+        for (int x = 0; x < 21; ++x) want.set(x, y, want.get(x, 2));
+    EXPECT_EQ(r, want);
+    r.repeatRow(5, 3);  // the last row: nothing below it
+    r.repeatRow(-1, 3);
+    r.repeatRow(0, 0);
+    EXPECT_EQ(r, want);
 }
