@@ -81,8 +81,7 @@ void Raster::blit(const Raster& src, long long x, long long y) {
     // can reach far past its edge.
     if (src.empty() || empty() || x > width_ - 1 || x <= -8LL * src.stride_) return;
     const long long jlo = x >= 0 ? 0 : -x / 8;
-    const long long jend = std::min<long long>(src.stride_, (width_ - 1 - x) / 8 + 1);
-    if (jlo >= jend) return;
+    const long long jend = std::min<long long>(src.stride_, (width_ - 1 - x) / 8 + 1);  // > jlo, given the bounds above
     // On a byte boundary a byte whose eight dots all land inside is one OR.
     const bool aligned = (x & 7) == 0;
     const long long whole = aligned ? std::min(jend, (width_ - x) / 8) : jlo;
